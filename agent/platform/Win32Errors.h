@@ -161,9 +161,15 @@ constexpr HRESULT HRESULT_FROM_HTTP(uint32_t status) {
   return static_cast<HRESULT>(0x80190000u | (status & 0xFFFFu));
 }
 
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
-constexpr uint32_t HRESULT_FACILITY(HRESULT hr) { return (static_cast<uint32_t>(hr) >> 16) & 0x1FFFu; }
-constexpr uint32_t HRESULT_CODE(HRESULT hr) { return static_cast<uint32_t>(hr) & 0xFFFFu; }
+constexpr bool FAILED(HRESULT hr) {
+  return hr < 0;
+}
+constexpr uint32_t HRESULT_FACILITY(HRESULT hr) {
+  return (static_cast<uint32_t>(hr) >> 16) & 0x1FFFu;
+}
+constexpr uint32_t HRESULT_CODE(HRESULT hr) {
+  return static_cast<uint32_t>(hr) & 0xFFFFu;
+}
 
 // The Win32 number of the same meaning as an errno value (ENOENT 2, EACCES 5, ...);
 // an errno with no closer match gives ERROR_GEN_FAILURE.

@@ -97,8 +97,8 @@ enum StringId : unsigned {
   IDS_URL_RXMSGS = 3008,          // announcements address
   IDS_URL_PARAM_EMAIL = 3009,     // "emailAddress.value"
 
-  // Error messages (3500-3547): link and protocol (3500-3528), files, network and
-  // service (3524-3536, 3545-3546), transmit (3541-3547).
+  // Error messages (3500-3547): the device side, the document and upload files,
+  // the service's answers, and sending to a receiver.
   IDS_ERR_SERIAL_OPEN = 3500,
   IDS_ERR_SERIAL_WRITE = 3501,
   IDS_ERR_SERIAL_READ = 3502,

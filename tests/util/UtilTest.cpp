@@ -218,7 +218,7 @@ TEST_F(UtilTest, GzipFailures) {
   EXPECT_EQ(CUtil::GzipFile(nullptr, (dir.Path() / "x.gz").c_str()), 87u);
   EXPECT_EQ(CUtil::GzipFile((dir.Path() / "missing").c_str(), (dir.Path() / "x.gz").c_str()), 2u);
   qvtest::WriteFile(dir.Path() / "src", "data");
-  EXPECT_EQ(CUtil::GzipFile((dir.Path() / "src").c_str(), (dir.Path() / "no" / "x.gz").c_str()), 3u);
+  EXPECT_EQ(CUtil::GzipFile((dir.Path() / "src").c_str(), (dir.Path() / "no" / "x.gz").c_str()), 2u);
   // A full disk shows when the compressed data is flushed.
   if (std::filesystem::exists("/dev/full")) {
     EXPECT_NE(CUtil::GzipFile((dir.Path() / "src").c_str(), "/dev/full"), 0u);
