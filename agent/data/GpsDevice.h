@@ -45,6 +45,14 @@ public:
   virtual bool TxGpsData(CGpsDataSet* data, unsigned& count) = 0;
   virtual bool PowerDown() = 0;
 
+  // The exchange document of the data set at path; 1 when it was written
+  // whole, 0 with the error state set otherwise. Written by the document layer.
+  int CreateQvxFile(const char* path);
+  // The plain-text report of what a retrieval delivered, written only when
+  // IsRxDataValid() finds the data incomplete; 1 when a file was written.
+  // Written by the document layer.
+  int DiagnosticsFileCreated(const char* path);
+
   CGpsDataSet& GetDataSet() { return m_dataSet; }
   const CGpsDataSet& GetDataSet() const { return m_dataSet; }
 

@@ -19,14 +19,17 @@ enum class RegType : uint32_t { String = 1, Dword = 4 };
 struct RegValue {
   std::string name;  // empty for the key's default value
   RegType type = RegType::String;
-  std::string text;  // REG_SZ data
+  std::string text;    // REG_SZ data
   uint32_t dword = 0;  // REG_DWORD data
+
+  bool operator==(const RegValue&) const = default;
 };
 
 class CRegistry {
 public:
-  // A hive stored in the given file. A missing file is an empty hive.
-  explicit CRegistry(std::filesystem::path file);
+  // A hive stored in the given file. A missing file is an empty hive. The
+  // hive names the root of the key lines in the file ("HKEY_CURRENT_USER").
+  explicit CRegistry(std::filesystem::path file, RegHive hive = RegHive::CurrentUser);
   ~CRegistry();
   CRegistry(const CRegistry&) = delete;
   CRegistry& operator=(const CRegistry&) = delete;
