@@ -1,0 +1,303 @@
+#include "sim/Receiver.h"
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <numbers>
+
+#include "sim/ByteWriter.h"
+
+namespace {
+
+// Seconds between the Unix epoch and the device epoch 1989-12-31 00:00 UTC.
+constexpr int64_t kDeviceEpochOffset = 631065600;
+// The "no value" markers of the track records.
+constexpr float kInvalidFloat = 1.0e25f;
+constexpr int32_t kInvalidSemicircle = 0x7FFFFFFF;
+constexpr uint32_t kInvalidTime = 0xFFFFFFFF;
+
+SimPacket MakePacket(uint16_t id, CSimByteWriter& writer) {
+  return SimPacket{id, writer.Take()};
+}
+
+SimPacket MakeRecords(uint16_t count) {
+  CSimByteWriter writer;
+  writer.PutU16(count);
+  return MakePacket(SIM_PID_RECORDS, writer);
+}
+
+SimPacket MakeXferComplete(uint16_t command) {
+  CSimByteWriter writer;
+  writer.PutU16(command);
+  return MakePacket(SIM_PID_XFER_CMPLT, writer);
+}
+
+}  // namespace
+
+int32_t SimDegreesToSemicircles(double degrees) {
+  const long long value = std::llround(degrees * (2147483648.0 / 180.0));
+  // 180 degrees wraps to -180, the same meridian.
+  return static_cast<int32_t>(static_cast<uint32_t>(value));
+}
+
+uint32_t SimUnixToDeviceTime(int64_t unixSeconds) {
+  return static_cast<uint32_t>(unixSeconds - kDeviceEpochOffset);
+}
+
+CSimReceiver::CSimReceiver(const CSimScenario& scenario) : m_scenario(scenario), m_faults(scenario.faults) {}
+
+void CSimReceiver::SetFaults(const SimFaults& faults) {
+  std::lock_guard lock(m_mutex);
+  m_faults = faults;
+  m_productRequests = 0;
+}
+
+SimFaults CSimReceiver::Faults() const {
+  std::lock_guard lock(m_mutex);
+  return m_faults;
+}
+
+bool CSimReceiver::IsSilent() const {
+  std::lock_guard lock(m_mutex);
+  return m_faults.silent || m_poweredOff;
+}
+
+bool CSimReceiver::IsPoweredOff() const {
+  std::lock_guard lock(m_mutex);
+  return m_poweredOff;
+}
+
+void CSimReceiver::PowerOn() {
+  std::lock_guard lock(m_mutex);
+  m_poweredOff = false;
+  m_productRequests = 0;
+}
+
+SimReply CSimReceiver::HandleHostPacket(const SimPacket& packet) {
+  if (IsSilent()) return SimReply{false, false, {}};
+  switch (packet.id) {
+    case SIM_PID_PRODUCT_RQST:
+      return _HandleProductRequest();
+    case SIM_PID_COMMAND_DATA:
+      // A command without its id is acknowledged like any packet and otherwise ignored.
+      if (packet.data.size() < 2) return SimReply{};
+      return _HandleCommand(static_cast<uint16_t>(packet.data[0] | (packet.data[1] << 8)));
+    case SIM_PID_RECORDS:
+    case SIM_PID_TRK_HDR:
+    case SIM_PID_TRK_DATA:
+    case SIM_PID_XFER_CMPLT:
+      _HandleUpload(packet);
+      return SimReply{};
+    default:
+      // Anything unknown is acknowledged and otherwise ignored.
+      return SimReply{};
+  }
+}
+
+void CSimReceiver::_HandleUpload(const SimPacket& packet) {
+  std::lock_guard lock(m_mutex);
+  switch (packet.id) {
+    case SIM_PID_RECORDS:
+      m_upload.Begin(packet.data.size() >= 2 ? static_cast<uint16_t>(packet.data[0] | (packet.data[1] << 8))
+                                             : 0);
+      break;
+    case SIM_PID_TRK_HDR:
+      m_upload.AddHeader(packet.data, m_scenario.EffectiveTrackHeaderType());
+      break;
+    case SIM_PID_TRK_DATA:
+      m_upload.AddPoint(packet.data, m_scenario.EffectiveTrackPointType());
+      break;
+    default:
+      m_upload.Finish();
+      break;
+  }
+}
+
+std::vector<SimTrack> CSimReceiver::UploadedTracks() const {
+  std::lock_guard lock(m_mutex);
+  return m_upload.Finished();
+}
+
+SimReply CSimReceiver::_HandleProductRequest() {
+  SimFaults faults;
+  unsigned requestNumber = 0;
+  {
+    std::lock_guard lock(m_mutex);
+    faults = m_faults;
+    requestNumber = ++m_productRequests;
+  }
+  if (faults.answerSecondProductRequestOnly && requestNumber == 1) return SimReply{false, false, {}};
+  SimReply reply;
+  reply.packets.push_back(BuildProductData());
+  if (faults.packet248BeforeProtocolArray) {
+    CSimByteWriter writer;
+    writer.PutString("SIM EXTENDED DATA");
+    reply.packets.push_back(MakePacket(SIM_PID_EXTENDED_PRODUCT, writer));
+  }
+  if (m_scenario.protocols) reply.packets.push_back(BuildProtocolArray());
+  return reply;
+}
+
+std::vector<SimPacket> CSimReceiver::_EmptyTransfer(uint16_t command) {
+  return {MakeRecords(0), MakeXferComplete(command)};
+}
+
+SimReply CSimReceiver::_HandleCommand(uint16_t command) {
+  SimReply reply;
+  switch (command) {
+    case SIM_CMD_ABORT_TRANSFER:
+      reply.abortTransfer = true;
+      break;
+    case SIM_CMD_TRANSFER_POSN: {
+      // D700: latitude and longitude in radians.
+      CSimByteWriter writer;
+      writer.PutDouble(m_scenario.positionLat * std::numbers::pi / 180.0);
+      writer.PutDouble(m_scenario.positionLon * std::numbers::pi / 180.0);
+      reply.packets.push_back(MakePacket(SIM_PID_POSITION, writer));
+      break;
+    }
+    case SIM_CMD_TRANSFER_TIME: {
+      // D600: month, day, year, hour, minute, second (UTC).
+      int64_t now = m_scenario.deviceClock;
+      if (now == 0)
+        now = std::chrono::duration_cast<std::chrono::seconds>(
+                  std::chrono::system_clock::now().time_since_epoch())
+                  .count();
+      const time_t seconds = static_cast<time_t>(now);
+      struct tm utc {};
+      gmtime_r(&seconds, &utc);
+      CSimByteWriter writer;
+      writer.PutU8(static_cast<uint8_t>(utc.tm_mon + 1));
+      writer.PutU8(static_cast<uint8_t>(utc.tm_mday));
+      writer.PutU16(static_cast<uint16_t>(utc.tm_year + 1900));
+      writer.PutS16(static_cast<int16_t>(utc.tm_hour));
+      writer.PutU8(static_cast<uint8_t>(utc.tm_min));
+      writer.PutU8(static_cast<uint8_t>(utc.tm_sec));
+      reply.packets.push_back(MakePacket(SIM_PID_DATE_TIME, writer));
+      break;
+    }
+    case SIM_CMD_TRANSFER_TRK:
+      reply.packets = BuildTrackTransfer();
+      break;
+    case SIM_CMD_TURN_OFF_PWR: {
+      std::lock_guard lock(m_mutex);
+      reply.acknowledge = m_faults.powerOffAck;
+      reply.abortTransfer = true;
+      m_poweredOff = true;
+      break;
+    }
+    case SIM_CMD_TRANSFER_SERIAL_NUM:
+      if (!m_scenario.serialNumber) {
+        // A receiver without a unit number lets the request go by unanswered.
+        reply.acknowledge = false;
+      } else {
+        CSimByteWriter writer;
+        writer.PutU32(*m_scenario.serialNumber);
+        reply.packets.push_back(MakePacket(SIM_PID_SERIAL_NUM, writer));
+      }
+      break;
+    case SIM_CMD_TRANSFER_RTE:
+    case SIM_CMD_TRANSFER_WPT:
+    case SIM_CMD_TRANSFER_LAPS:
+    case SIM_CMD_TRANSFER_RUNS:
+    case SIM_CMD_TRANSFER_WORKOUTS:
+    case SIM_CMD_TRANSFER_WORKOUT_OCCURRENCES:
+    case SIM_CMD_TRANSFER_WORKOUT_LIMITS:
+    case SIM_CMD_TRANSFER_COURSES:
+    case SIM_CMD_TRANSFER_COURSE_LAPS:
+    case SIM_CMD_TRANSFER_COURSE_POINTS:
+    case SIM_CMD_TRANSFER_COURSE_TRACKS:
+      reply.packets = _EmptyTransfer(command);
+      break;
+    default:
+      // PVT start and stop, the user profile (not simulated yet) and unknown
+      // commands: acknowledged, nothing more.
+      break;
+  }
+  return reply;
+}
+
+SimPacket CSimReceiver::BuildProductData() const {
+  CSimByteWriter writer;
+  writer.PutU16(m_scenario.productId);
+  writer.PutS16(m_scenario.softwareVersion);
+  if (m_scenario.descriptions.empty()) writer.PutString("");
+  for (const std::string& text : m_scenario.descriptions) writer.PutString(text);
+  return MakePacket(SIM_PID_PRODUCT_DATA, writer);
+}
+
+SimPacket CSimReceiver::BuildProtocolArray() const {
+  CSimByteWriter writer;
+  if (m_scenario.protocols) {
+    for (const SimProtocolTag& tag : *m_scenario.protocols) {
+      writer.PutU8(static_cast<uint8_t>(tag.letter));
+      writer.PutU16(tag.number);
+    }
+  }
+  return MakePacket(SIM_PID_PROTOCOL_ARRAY, writer);
+}
+
+SimPacket CSimReceiver::BuildTrackPoint(const SimTrackPoint& point, uint16_t type, bool newTrack) const {
+  CSimByteWriter writer;
+  writer.PutS32(point.hasPosition ? SimDegreesToSemicircles(point.lat) : kInvalidSemicircle);
+  writer.PutS32(point.hasPosition ? SimDegreesToSemicircles(point.lon) : kInvalidSemicircle);
+  writer.PutU32(point.time ? SimUnixToDeviceTime(*point.time) : kInvalidTime);
+  const uint8_t newTrk = (newTrack || point.newTrk) ? 1 : 0;
+  switch (type) {
+    case 300:
+      writer.PutU8(newTrk);
+      break;
+    case 301:
+    case 302:
+      writer.PutFloat(point.alt.value_or(kInvalidFloat));
+      writer.PutFloat(point.dpth.value_or(kInvalidFloat));
+      if (type == 302) writer.PutFloat(point.temp.value_or(kInvalidFloat));
+      writer.PutU8(newTrk);
+      break;
+    case 303:
+      writer.PutFloat(point.alt.value_or(kInvalidFloat));
+      writer.PutU8(point.heartRate.value_or(0));
+      break;
+    default:  // 304
+      writer.PutFloat(point.alt.value_or(kInvalidFloat));
+      writer.PutFloat(point.distance.value_or(kInvalidFloat));
+      writer.PutU8(point.heartRate.value_or(0));
+      writer.PutU8(point.cadence.value_or(0xFF));
+      writer.PutU8(point.sensor ? 1 : 0);
+      break;
+  }
+  return MakePacket(SIM_PID_TRK_DATA, writer);
+}
+
+SimPacket CSimReceiver::BuildTrackHeader(const SimTrack& track, uint16_t type) const {
+  CSimByteWriter writer;
+  if (type == 311) {
+    writer.PutU16(track.index);
+  } else {
+    writer.PutU8(track.display ? 1 : 0);
+    writer.PutU8(track.color);
+    writer.PutString(track.ident);
+  }
+  return MakePacket(SIM_PID_TRK_HDR, writer);
+}
+
+std::vector<SimPacket> CSimReceiver::BuildTrackTransfer() const {
+  const uint16_t protocol = m_scenario.EffectiveTrackProtocol();
+  const uint16_t pointType = m_scenario.EffectiveTrackPointType();
+  const uint16_t headerType = m_scenario.EffectiveTrackHeaderType();
+  std::vector<SimPacket> packets;
+  packets.push_back(MakeRecords(0));
+  for (const SimTrack& track : m_scenario.tracks) {
+    if (protocol != 300) packets.push_back(BuildTrackHeader(track, headerType));
+    bool first = true;
+    for (const SimTrackPoint& point : track.points) {
+      // Without headers, the new-track flag is what separates the tracks.
+      packets.push_back(BuildTrackPoint(point, pointType, first && protocol == 300));
+      first = false;
+    }
+  }
+  const size_t count = packets.size() - 1;
+  packets[0] = MakeRecords(static_cast<uint16_t>(count));
+  packets.push_back(MakeXferComplete(SIM_CMD_TRANSFER_TRK));
+  return packets;
+}
