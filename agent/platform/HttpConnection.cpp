@@ -74,7 +74,7 @@ std::unique_ptr<CHttpFile> CHttpConnection::OpenRequest(const std::string& verb,
   const bool secure = (flags & INTERNET_FLAG_SECURE) != 0;
   const std::string hostPart = m_host.find(':') != std::string::npos ? "[" + m_host + "]" : m_host;
   std::string path = EscapeAddress(objectPath);
-  if (path.empty() || path.front() != '/') path.insert(0, "/");
+  if (path.empty() || path.front() != '/') path = "/" + path;
   target.url = (secure ? "https://" : "http://") + hostPart + ":" + std::to_string(m_port) + path;
   if (!IsUsableUrl(target.url)) {
     m_lastError = ERROR_INTERNET_INVALID_URL;

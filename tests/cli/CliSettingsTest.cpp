@@ -42,7 +42,9 @@ TEST(CliSettings, BadUsageExitsTwoWithAMessage) {
     argv.insert(argv.end(), row.args.begin(), row.args.end());
     const auto r = RunProgram(argv);
     EXPECT_EQ(r.exitCode, 2);
-    if (!row.args.empty()) EXPECT_NE(r.err.find("qvagent-cli: "), std::string::npos);
+    if (!row.args.empty()) {
+      EXPECT_NE(r.err.find("qvagent-cli: "), std::string::npos);
+    }
   }
 }
 
