@@ -8,6 +8,13 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
 
 jobs=$(nproc)
+
+# The test programs that exercise threads and links; the simulator's own when present.
+tsan_targets() {
+  local targets=(qv_test_threads qv_test_link qv_test_garmin)
+  if grep -q 'qv_test_sim' "$top/tests/sim/CMakeLists.txt" 2>/dev/null; then targets+=(qv_test_sim); fi
+  printf '%s ' "${targets[@]}"
+}
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
@@ -16,7 +23,8 @@ echo "== AddressSanitizer and UndefinedBehaviorSanitizer: every test"
 ctest --test-dir "$top/build/asan" --output-on-failure -j "$jobs" --timeout 300
 
 echo "== ThreadSanitizer: threads and links"
-"$top/scripts/build.sh" tsan
+# Only the programs whose tests run here are built.
+"$top/scripts/build.sh" tsan $(tsan_targets)
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} \
   ctest --test-dir "$top/build/tsan" --output-on-failure -j "$jobs" --timeout 300 -L 'threads|link|garmin|sim'
 

@@ -1,0 +1,282 @@
+#include "import/SentHistory.h"
+
+#include <expat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+
+#include "util/Util.h"
+
+namespace {
+
+bool NameIs(const char* name, const char* expected) {
+  for (; *name != '\0' && *expected != '\0'; ++name, ++expected) {
+    const char a = (*name >= 'A' && *name <= 'Z') ? static_cast<char>(*name - 'A' + 'a') : *name;
+    if (a != *expected) return false;
+  }
+  return *name == '\0' && *expected == '\0';
+}
+
+struct ParserFree {
+  void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
+};
+
+// Length of the well-formed UTF-8 sequence of a character XML allows at the
+// start of text, or 0 when the bytes there are not one.
+size_t Utf8SequenceLength(std::string_view text, size_t at) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[at + k]); };
+  const unsigned char lead = byte(0);
+  size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (at + length > text.size()) return 0;
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (size_t k = 2; k < length; ++k) {
+    if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
+  }
+  // U+FFFE and U+FFFF are not characters in XML.
+  if (lead == 0xEF && byte(1) == 0xBF && byte(2) >= 0xBE) return 0;
+  return length;
+}
+
+bool ReplaceFile(const std::string& path, const std::string& text) {
+  std::random_device random;
+  char suffix[24];
+  std::snprintf(suffix, sizeof(suffix), ".%08x.tmp", static_cast<unsigned>(random()));
+  const std::string temp = path + suffix;
+  FILE* file = std::fopen(temp.c_str(), "w");
+  if (file == nullptr) return false;
+  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  ok = (std::fflush(file) == 0) && ok;
+  ok = (std::fclose(file) == 0) && ok;
+  std::error_code error;
+  if (ok) {
+    std::filesystem::rename(temp, path, error);
+    ok = !error;
+  }
+  if (!ok) std::filesystem::remove(temp, error);
+  return ok;
+}
+
+}  // namespace
+
+struct CSentHistory::Callbacks {
+  static void XMLCALL StartElement(void* userData, const XML_Char* name, const XML_Char** attributes) {
+    static_cast<CSentHistory*>(userData)->_OnStartElement(name, attributes);
+  }
+  static void XMLCALL EndElement(void* userData, const XML_Char* name) {
+    static_cast<CSentHistory*>(userData)->_OnEndElement(name);
+  }
+  // The history never declares entities; refusing them keeps a hostile file
+  // from expanding without bound.
+  static void XMLCALL EntityDeclaration(void* userData, const XML_Char*, int, const XML_Char*, int,
+                                        const XML_Char*, const XML_Char*, const XML_Char*, const XML_Char*) {
+    XML_StopParser(static_cast<CSentHistory*>(userData)->m_parser, XML_FALSE);
+  }
+};
+
+void CSentHistory::Reset() {
+  m_entries.clear();
+}
+
+const CSentHistoryEntry* CSentHistory::Find(const std::string& device, const std::string& begin) const {
+  if (device.empty() || begin.empty()) return nullptr;
+  for (const CSentHistoryEntry& entry : m_entries) {
+    if (entry.device == device && entry.begin == begin) return &entry;
+  }
+  return nullptr;
+}
+
+void CSentHistory::Add(const std::string& device, const std::string& begin) {
+  m_entries.push_back(CSentHistoryEntry{device, begin});
+  while (m_entries.size() > static_cast<size_t>(m_maxEntries)) m_entries.pop_front();
+}
+
+bool CSentHistory::Load(const ReadFunction& read) {
+  Reset();
+  m_depth = 0;
+  m_inHistory = false;
+  m_inActivity = false;
+
+  std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
+  if (!parser) return false;
+  XML_Parser p = parser.get();
+  XML_SetUserData(p, this);
+  XML_SetElementHandler(p, Callbacks::StartElement, Callbacks::EndElement);
+  XML_SetEntityDeclHandler(p, Callbacks::EntityDeclaration);
+  m_parser = p;
+
+  bool ok = true;
+  char buffer[kChunkSize];
+  for (;;) {
+    int64_t got = read ? read(buffer, sizeof(buffer)) : 0;
+    if (got < 0) {
+      ok = false;
+      got = 0;
+    }
+    if (got > static_cast<int64_t>(sizeof(buffer))) got = sizeof(buffer);
+    const bool last = got == 0;
+    if (XML_Parse(p, buffer, static_cast<int>(got), last ? XML_TRUE : XML_FALSE) == XML_STATUS_ERROR) {
+      ok = false;
+      break;
+    }
+    if (last) break;
+  }
+  m_parser = nullptr;
+  return ok;
+}
+
+bool CSentHistory::LoadText(std::string_view text) {
+  size_t offset = 0;
+  return Load([&](char* buffer, size_t size) -> int64_t {
+    const size_t n = std::min(size, text.size() - offset);
+    text.copy(buffer, n, offset);
+    offset += n;
+    return static_cast<int64_t>(n);
+  });
+}
+
+bool CSentHistory::LoadFile(const std::string& path) {
+  Reset();
+  FILE* file = std::fopen(path.c_str(), "r");
+  if (file == nullptr) return false;
+  const bool ok = Load([file](char* buffer, size_t size) -> int64_t {
+    const size_t got = std::fread(buffer, 1, size, file);
+    if (got == 0 && std::ferror(file) != 0) return -1;
+    return static_cast<int64_t>(got);
+  });
+  std::fclose(file);
+  return ok;
+}
+
+void CSentHistory::_OnStartElement(const char* name, const char** attributes) {
+  if (m_depth == 0) {
+    if (NameIs(name, "history")) m_inHistory = true;
+  } else if (m_depth == 1 && m_inHistory && NameIs(name, "activity")) {
+    m_inActivity = true;
+    const char* device = "";
+    const char* begin = "";
+    for (const char** a = attributes; a != nullptr && a[0] != nullptr; a += 2) {
+      if (NameIs(a[0], "device")) {
+        device = a[1];
+      } else if (NameIs(a[0], "begin")) {
+        begin = a[1];
+      }
+    }
+    if (*device != '\0' && *begin != '\0') Add(device, begin);
+  }
+  ++m_depth;
+}
+
+void CSentHistory::_OnEndElement(const char* name) {
+  if (m_depth == 1 && NameIs(name, "history")) {
+    m_inHistory = false;
+  } else if (m_depth == 2 && NameIs(name, "activity")) {
+    m_inActivity = false;
+  }
+  --m_depth;
+}
+
+std::string CSentHistory::EscapeAttribute(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  char reference[16];
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      const size_t length = Utf8SequenceLength(text, i);
+      if (length > 0) {
+        out.append(text.substr(i, length));
+        i += length;
+      } else {
+        // Read as the Latin-1 character of that byte: the file stays
+        // readable, the entry just no longer matches its old bytes.
+        std::snprintf(reference, sizeof(reference), "&#x%02X;", c);
+        out += reference;
+        ++i;
+      }
+      continue;
+    }
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      // A parser turns white space in attribute values into blanks unless
+      // it is written as a reference.
+      case '\t':
+        out += "&#9;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
+      default:
+        if (c < 0x20) {
+          out += "&#xFFFD;";  // XML has no way to carry the other control characters
+        } else {
+          out += static_cast<char>(c);
+        }
+        break;
+    }
+    ++i;
+  }
+  return out;
+}
+
+std::string CSentHistory::WriteText() const {
+  std::string out = "<history>\n";
+  for (const CSentHistoryEntry& entry : m_entries) {
+    out += "  <activity device=\"" + EscapeAttribute(entry.device) + "\" begin=\"" +
+           EscapeAttribute(entry.begin) + "\"/>\n";
+  }
+  out += "</history>\n";
+  return out;
+}
+
+bool CSentHistory::Write(const std::string& path) const {
+  return ReplaceFile(path, WriteText());
+}
+
+void CSentHistory::LoadHistory(const std::string& path) {
+  const std::string file = path.empty() ? CUtil::GetHistoryFile() : path;
+  if (file.empty()) {
+    Reset();
+    return;
+  }
+  LoadFile(file);
+}
+
+void CSentHistory::SaveHistory(const std::string& path) const {
+  const std::string file = path.empty() ? CUtil::GetHistoryFile() : path;
+  if (!file.empty()) Write(file);
+}

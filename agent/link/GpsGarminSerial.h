@@ -1,0 +1,41 @@
+// A Garmin receiver on a serial port: the port and the protocol engine in one
+// object. Packets travel in DLE/ETX frames; every good packet is acknowledged
+// and every packet sent waits for its acknowledgement, with bounded retries.
+#pragma once
+
+#include <cstdint>
+
+#include "garmin/GpsGarmin.h"
+#include "link/CommsSerial.h"
+
+class CGpsGarminSerial : public CCommsSerial, public CGpsGarmin {
+public:
+  CGpsGarminSerial();
+  ~CGpsGarminSerial() override;
+
+  CCommsDevice* GetCommsDevice() override { return static_cast<CCommsSerial*>(this); }
+  // Opens the port and validates the receiver; the port is closed again when
+  // that fails.
+  bool OpenGpsDevice(int direction) override;
+  bool CloseGpsDevice() override;
+
+  bool TransmitProductRequest() override;
+  bool TransmitCommand(uint16_t command) override;
+  // Reads the next good packet (retrying over bad checksums), acknowledges
+  // it and counts it for progress.
+  bool ReceivePacket() override;
+  // Sends the packet until the receiver acknowledges it, at most the retry
+  // count times. Only the low byte of the id travels on the wire.
+  bool TransmitPacket(unsigned packetId, const uint8_t* data, unsigned size) override;
+
+protected:
+  bool _TransmitRawPacket(unsigned packetId, const uint8_t* data, unsigned size);
+  // The next complete frame of the receive buffer, reading from the port as
+  // needed; the data are decoded to the start of the buffer.
+  bool _ReadRawPacket(uint8_t& packetId, uint8_t& size, const uint8_t*& data);
+  bool _ExtractDataFromPacket(size_t bodyStart, size_t bodyEnd, uint8_t& packetId, uint8_t& size);
+  bool _TransmitAck(uint8_t packetId);
+
+  // Whether the last _ReadRawPacket failed on a bad frame (as opposed to the port).
+  bool m_lastReadBadFrame = false;
+};

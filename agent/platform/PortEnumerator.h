@@ -1,0 +1,49 @@
+// The communication ports that could hold a receiver, with the names a user
+// recognises. Serial ports come from the kernel's tty class; ports the system
+// cannot see (simulators, unusual adapters) are named in a setting.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+enum class PortKind { Serial, Usb };
+
+struct PortEntry {
+  std::string path;          // what the link opens
+  std::string friendlyName;  // what the user is shown
+  PortKind kind = PortKind::Serial;
+};
+
+class CPortEnumerator {
+public:
+  // The running system's /sys/class/tty and /dev.
+  CPortEnumerator();
+  // Another tree laid out like them (tests build one in a temporary folder).
+  CPortEnumerator(std::filesystem::path ttyClassFolder, std::filesystem::path devFolder);
+
+  // Appends the free ports of one kind: first those the system lists, then
+  // the extra ports of that kind. False, with LastError() set, when the
+  // system's list cannot be read at all; the extra ports are listed anyway.
+  bool Enumerate(PortKind kind, const std::string& extraPorts, std::vector<PortEntry>& ports);
+
+  uint32_t LastError() const { return m_lastError; }
+
+  // The entries of an extra-ports text: items separated by ';', blanks around
+  // them ignored. "serial:PATH" and a plain path are serial ports; "usb:..."
+  // and "usbsim:..." are USB ports and keep their prefix in the path.
+  static std::vector<PortEntry> ParseExtraPorts(const std::string& text);
+  // "serial", "usb".
+  static const char* KindName(PortKind kind);
+
+private:
+  bool _AppendSerialPorts(std::vector<PortEntry>& ports);
+  // The Garmin receivers on the USB buses.
+  bool _AppendUsbPorts(std::vector<PortEntry>& ports);
+  std::string _SerialFriendlyName(const std::filesystem::path& ttyEntry, const std::string& name) const;
+
+  std::filesystem::path m_ttyClassFolder;
+  std::filesystem::path m_devFolder;
+  uint32_t m_lastError = 0;
+};
