@@ -105,10 +105,12 @@ bool CCommsDevice::FindFirstCommsDevice() {
   m_deviceList.RemoveAll();
   const uint32_t platform = CUtil::GetPlatformId();
   const uint32_t major = CUtil::GetMajorVersion();
+  // The major version only told old Windows systems without the device
+  // interface apart; here it is the kernel's and says nothing about discovery.
   if (platform == 1 && major >= 4) {
     if (!m_classGuidText.empty()) AppendDeviceList_win9x(m_classGuidText);
     if (!m_interfaceGuidText.empty()) AppendDeviceList_win9x(m_interfaceGuidText);
-  } else if (platform == 2 && major >= 5) {
+  } else if (platform == 2) {
     if (!m_classGuidText.empty()) AppendDeviceList_win2k(m_classGuid);
     if (!m_interfaceGuidText.empty()) AppendDeviceList_win2k(m_interfaceGuid);
   }
