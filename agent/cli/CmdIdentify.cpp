@@ -9,6 +9,7 @@
 #include "garmin/GarminErrors.h"
 #include "link/CommsSerial.h"
 #include "link/GpsGarminSerial.h"
+#include "link/GpsGarminUsb.h"
 #include "resources/StringIds.h"
 #include "resources/StringTable.h"
 #include "util/Util.h"
@@ -18,7 +19,10 @@ namespace {
 struct CandidatePort {
   std::string path;
   std::string friendlyName;
+  bool usb = false;
 };
+
+bool IsUsbPath(const std::string& path) { return path.rfind("usb:", 0) == 0 || path.rfind("usbsim:", 0) == 0; }
 
 // A status text of the string table with its one "%s" filled in.
 std::string FormatStatus(unsigned id, const std::string& argument) {
@@ -48,7 +52,7 @@ std::string ProtocolList(const CGpsGarmin& gps) {
 }
 
 // What the receive search reports for a port where validation failed.
-std::string FailureText(CGpsGarminSerial& gps, const CandidatePort& port) {
+std::string FailureText(CGpsGarmin& gps, const CandidatePort& port) {
   const std::string& product = gps.GetDataSet().deviceDescription;
   const std::string location = product.empty() ? port.friendlyName : product + " on " + port.friendlyName;
   const uint32_t code = HRESULT_CODE(gps.GetErrorCode());
@@ -56,13 +60,14 @@ std::string FailureText(CGpsGarminSerial& gps, const CandidatePort& port) {
   return FormatStatus(unsupported ? IDS_STATUS_UNSUPPORTED_FOUND : IDS_STATUS_NO_DEVICE_ON, location);
 }
 
-bool Identify(CGpsGarminSerial& gps, const CandidatePort& port) {
+bool Identify(CGpsGarmin& gps, const CandidatePort& port) {
   gps.GetDataSet().Clear();
-  gps.GetCommsDevice()->ResetError();
+  CCommsDevice* comms = gps.GetCommsDevice();
+  comms->ResetError();
   gps.CGpsGarmin::ResetError();
-  gps.SetDevicePath(port.path);
-  gps.SetFriendlyName(port.friendlyName);
-  gps.SetTimeout(CUtil::GetDeviceTimeout());
+  comms->SetDevicePath(port.path);
+  comms->SetFriendlyName(port.friendlyName);
+  comms->SetTimeout(CUtil::GetDeviceTimeout());
   if (!gps.OpenGpsDevice(GPS_DIRECTION_TX)) return false;
   const CGpsDataSet& set = gps.GetDataSet();
   std::printf("Product: %s\n", set.deviceDescription.c_str());
@@ -85,16 +90,18 @@ int RunIdentify(const std::vector<std::string>& args) {
 
   std::vector<CandidatePort> candidates;
   if (portGiven) {
-    if (port.rfind("usb:", 0) == 0 || port.rfind("usbsim:", 0) == 0) {
-      return CliFailure("identify speaks to serial ports only: " + port);
-    }
     if (port.rfind("serial:", 0) == 0) port = port.substr(7);
     if (port.empty()) return CliUsageError("option --port needs a port");
-    candidates.push_back({port, port});
+    candidates.push_back({port, port, IsUsbPath(port)});
   } else {
+    // USB first: a receiver there answers at once, a serial search may wait on every port.
+    CGpsGarminUsb usb;
+    for (bool found = usb.FindFirstCommsDevice(); found; found = usb.FindNextCommsDevice()) {
+      candidates.push_back({usb.GetDevicePath(), usb.GetFriendlyName(), true});
+    }
     CCommsSerial serial;
     for (bool found = serial.FindFirstCommsDevice(); found; found = serial.FindNextCommsDevice()) {
-      candidates.push_back({serial.GetDevicePath(), serial.GetFriendlyName()});
+      candidates.push_back({serial.GetDevicePath(), serial.GetFriendlyName(), false});
     }
   }
   if (candidates.empty()) {
@@ -103,8 +110,10 @@ int RunIdentify(const std::vector<std::string>& args) {
   }
   // What went wrong on each port is shown only when no port answered.
   std::vector<std::string> failures;
-  CGpsGarminSerial gps;
+  CGpsGarminSerial serialGps;
+  CGpsGarminUsb usbGps;
   for (const CandidatePort& candidate : candidates) {
+    CGpsGarmin& gps = candidate.usb ? static_cast<CGpsGarmin&>(usbGps) : static_cast<CGpsGarmin&>(serialGps);
     if (Identify(gps, candidate)) return CLI_OK;
     failures.push_back(FailureText(gps, candidate));
   }

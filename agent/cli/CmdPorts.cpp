@@ -5,6 +5,7 @@
 
 #include "cli/CliCommand.h"
 #include "link/CommsSerial.h"
+#include "link/GpsGarminUsb.h"
 #include "platform/PortEnumerator.h"
 #include "util/Util.h"
 
@@ -23,10 +24,10 @@ int RunPorts(const std::vector<std::string>& args) {
   }
   if (serial.GetLastError() != S_OK)
     std::fprintf(stderr, "qvagent-cli: %s\n", serial.GetErrorMessage().c_str());
-  CPortEnumerator enumerator;
-  std::vector<PortEntry> usb;
-  enumerator.Enumerate(PortKind::Usb, CUtil::GetDevicePorts(), usb);
-  for (const PortEntry& port : usb) PrintPort(port.path, port.friendlyName, port.kind);
+  CGpsGarminUsb usb;
+  for (bool found = usb.FindFirstCommsDevice(); found; found = usb.FindNextCommsDevice()) {
+    PrintPort(usb.GetDevicePath(), usb.GetFriendlyName(), PortKind::Usb);
+  }
   std::fflush(stdout);
   return CLI_OK;
 }

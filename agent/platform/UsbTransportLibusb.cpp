@@ -2,6 +2,7 @@
 
 #include <libusb.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -146,7 +147,10 @@ uint32_t CUsbTransportLibusb::_FindEndpoints() {
         m_bulkOut = ep.bEndpointAddress;
         if (ep.wMaxPacketSize != 0) m_bulkOutPacketSize = ep.wMaxPacketSize;
       }
-      if (type == LIBUSB_TRANSFER_TYPE_INTERRUPT && in) m_interruptIn = ep.bEndpointAddress;
+      if (type == LIBUSB_TRANSFER_TYPE_INTERRUPT && in) {
+        m_interruptIn = ep.bEndpointAddress;
+        if (ep.wMaxPacketSize != 0) m_interruptPacketSize = ep.wMaxPacketSize;
+      }
     }
   }
   libusb_free_config_descriptor(config);
@@ -183,7 +187,11 @@ uint32_t CUsbTransportLibusb::ReadInterrupt(uint8_t* buffer, size_t size, size_t
   got = 0;
   if (m_handle == nullptr) return ERROR_INVALID_HANDLE;
   int transferred = 0;
-  const int rc = libusb_interrupt_transfer(m_handle, m_interruptIn, buffer, static_cast<int>(size), &transferred,
+  // One endpoint packet per read, as the receiver's driver delivers them: a
+  // larger request would wait for a short packet that a transfer of exactly
+  // n x 64 bytes never sends.
+  const size_t request = std::min(size, static_cast<size_t>(m_interruptPacketSize));
+  const int rc = libusb_interrupt_transfer(m_handle, m_interruptIn, buffer, static_cast<int>(request), &transferred,
                                            Bounded(timeoutMs));
   got = static_cast<size_t>(transferred);
   return Win32FromLibusb(rc);

@@ -32,4 +32,5 @@ private:
   uint8_t m_bulkOut = 0;
   uint8_t m_interruptIn = 0;
   uint16_t m_bulkOutPacketSize = 64;
+  uint16_t m_interruptPacketSize = 64;
 };

@@ -71,3 +71,28 @@ TEST(CliIdentify, BadUsage) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliIdentify, IdentifiesAUsbReceiverGivenOrListed) {
+  qvtest::CIsolatedHome home;
+  std::string error;
+  auto sim = CGarminSim::FromFile((qvtest::DataDir() / "sim" / "two_tracks_a301.json").string(), &error);
+  ASSERT_TRUE(sim) << error;
+  const std::string socket = (home.Path() / "usb.sock").string();
+  ASSERT_TRUE(sim->StartUsb(socket));
+
+  auto r = RunProgram({QV_CLI_PATH, "identify", "--port", "usbsim:" + socket});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Product ID: 484\n"), std::string::npos) << r.out;
+
+  ASSERT_EQ(RunProgram({QV_CLI_PATH, "settings", "set", "Device", "Ports", "usbsim:" + socket}).exitCode, 0);
+  const auto ports = RunProgram({QV_CLI_PATH, "ports"});
+  EXPECT_NE(ports.out.find("usbsim:" + socket + "\t"), std::string::npos) << ports.out;
+  EXPECT_NE(ports.out.find("\tusb\n"), std::string::npos) << ports.out;
+  r = RunProgram({QV_CLI_PATH, "identify"});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Serial number: 3456789012\n"), std::string::npos) << r.out;
+}
+
+}  // namespace

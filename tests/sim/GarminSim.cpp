@@ -6,6 +6,7 @@
 #include "sim/HostLog.h"
 #include "sim/Receiver.h"
 #include "sim/SerialServer.h"
+#include "sim/UsbServer.h"
 
 CGarminSim::CGarminSim(CSimScenario scenario)
     : m_scenario(std::move(scenario)),
@@ -44,12 +45,48 @@ bool CGarminSim::StartSerial(std::string& slavePath) {
   return m_serial->Start(slavePath, m_lastError);
 }
 
+CSimUsbServer& CGarminSim::_Usb() {
+  // The unit id a receiver reports when a USB session starts is its serial number.
+  if (!m_usb)
+    m_usb = std::make_unique<CSimUsbServer>(*m_receiver, *m_hostLog, m_scenario.serialNumber.value_or(0));
+  return *m_usb;
+}
+
+bool CGarminSim::StartUsb(const std::string& socketPath) {
+  return _Usb().Start(socketPath, m_lastError);
+}
+
 void CGarminSim::Stop() {
   if (m_serial) m_serial->Stop();
+  if (m_usb) m_usb->Stop();
 }
 
 bool CGarminSim::IsRunning() const {
-  return m_serial && m_serial->IsRunning();
+  return (m_serial && m_serial->IsRunning()) || (m_usb && m_usb->IsRunning());
+}
+
+std::string CGarminSim::UsbSocketPath() const {
+  return m_usb ? m_usb->SocketPath() : std::string();
+}
+
+void CGarminSim::SetUsbFaults(const SimUsbFaults& faults) {
+  _Usb().SetFaults(faults);
+}
+
+SimUsbFaults CGarminSim::UsbFaults() const {
+  return m_usb ? m_usb->Faults() : SimUsbFaults{};
+}
+
+void CGarminSim::SetUsbBulkTransfers(bool bulk) {
+  _Usb().SetBulkTransfers(bulk);
+}
+
+size_t CGarminSim::UsbSessionStarts() const {
+  return m_usb ? m_usb->SessionStarts() : 0;
+}
+
+size_t CGarminSim::UsbConnections() const {
+  return m_usb ? m_usb->Connections() : 0;
 }
 
 std::string CGarminSim::SlavePath() const {
@@ -112,6 +149,7 @@ size_t CGarminSim::HostLogGeneration() const {
 void CGarminSim::SetFaults(const SimFaults& faults) {
   m_receiver->SetFaults(faults);
   if (m_serial) m_serial->ResetFaultCounters();
+  if (m_usb) m_usb->ResetFaultCounters();
 }
 
 SimFaults CGarminSim::Faults() const {

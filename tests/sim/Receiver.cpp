@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "sim/ByteWriter.h"
+#include "sim/RecordEncoders.h"
 
 namespace {
 
@@ -15,6 +16,14 @@ constexpr int64_t kDeviceEpochOffset = 631065600;
 constexpr float kInvalidFloat = 1.0e25f;
 constexpr int32_t kInvalidSemicircle = 0x7FFFFFFF;
 constexpr uint32_t kInvalidTime = 0xFFFFFFFF;
+
+// Ids of the fitness records; 16 bits, so only USB carries them whole.
+constexpr uint16_t kPidLap = 149;
+constexpr uint16_t kPidRun = 990;
+constexpr uint16_t kPidWorkout = 991;
+constexpr uint16_t kPidWorkoutOccurrence = 992;
+constexpr uint16_t kPidUserProfile = 993;
+constexpr uint16_t kPidWorkoutLimits = 994;
 
 SimPacket MakePacket(uint16_t id, CSimByteWriter& writer) {
   return SimPacket{id, writer.Take()};
@@ -73,7 +82,7 @@ void CSimReceiver::PowerOn() {
   m_productRequests = 0;
 }
 
-SimReply CSimReceiver::HandleHostPacket(const SimPacket& packet) {
+SimReply CSimReceiver::HandleHostPacket(const SimPacket& packet, SimLink link) {
   if (IsSilent()) return SimReply{false, false, {}};
   switch (packet.id) {
     case SIM_PID_PRODUCT_RQST:
@@ -81,7 +90,7 @@ SimReply CSimReceiver::HandleHostPacket(const SimPacket& packet) {
     case SIM_PID_COMMAND_DATA:
       // A command without its id is acknowledged like any packet and otherwise ignored.
       if (packet.data.size() < 2) return SimReply{};
-      return _HandleCommand(static_cast<uint16_t>(packet.data[0] | (packet.data[1] << 8)));
+      return _HandleCommand(static_cast<uint16_t>(packet.data[0] | (packet.data[1] << 8)), link);
     case SIM_PID_RECORDS:
     case SIM_PID_TRK_HDR:
     case SIM_PID_TRK_DATA:
@@ -142,7 +151,8 @@ std::vector<SimPacket> CSimReceiver::_EmptyTransfer(uint16_t command) {
   return {MakeRecords(0), MakeXferComplete(command)};
 }
 
-SimReply CSimReceiver::_HandleCommand(uint16_t command) {
+SimReply CSimReceiver::_HandleCommand(uint16_t command, SimLink link) {
+  const bool usb = link == SimLink::Usb;
   SimReply reply;
   switch (command) {
     case SIM_CMD_ABORT_TRANSFER:
@@ -196,13 +206,33 @@ SimReply CSimReceiver::_HandleCommand(uint16_t command) {
         reply.packets.push_back(MakePacket(SIM_PID_SERIAL_NUM, writer));
       }
       break;
+    case SIM_CMD_TRANSFER_LAPS:
+      reply.packets = BuildLapTransfer();
+      break;
+    case SIM_CMD_TRANSFER_RUNS:
+      reply.packets = usb ? BuildRunTransfer() : _EmptyTransfer(command);
+      break;
+    case SIM_CMD_TRANSFER_WORKOUTS:
+      reply.packets = usb ? BuildWorkoutTransfer() : _EmptyTransfer(command);
+      break;
+    case SIM_CMD_TRANSFER_WORKOUT_OCCURRENCES:
+      reply.packets = BuildOccurrenceTransfer();
+      break;
+    case SIM_CMD_TRANSFER_USER_PROFILE:
+      // Without a profile, or over serial, the request is only acknowledged.
+      if (usb && m_scenario.profile) {
+        reply.packets.push_back(SimPacket{kPidUserProfile, EncodeSimProfile(*m_scenario.profile)});
+      }
+      break;
+    case SIM_CMD_TRANSFER_WORKOUT_LIMITS:
+      if (m_scenario.limits) {
+        reply.packets.push_back(SimPacket{kPidWorkoutLimits, EncodeSimLimits(*m_scenario.limits)});
+      } else {
+        reply.packets = _EmptyTransfer(command);
+      }
+      break;
     case SIM_CMD_TRANSFER_RTE:
     case SIM_CMD_TRANSFER_WPT:
-    case SIM_CMD_TRANSFER_LAPS:
-    case SIM_CMD_TRANSFER_RUNS:
-    case SIM_CMD_TRANSFER_WORKOUTS:
-    case SIM_CMD_TRANSFER_WORKOUT_OCCURRENCES:
-    case SIM_CMD_TRANSFER_WORKOUT_LIMITS:
     case SIM_CMD_TRANSFER_COURSES:
     case SIM_CMD_TRANSFER_COURSE_LAPS:
     case SIM_CMD_TRANSFER_COURSE_POINTS:
@@ -210,8 +240,7 @@ SimReply CSimReceiver::_HandleCommand(uint16_t command) {
       reply.packets = _EmptyTransfer(command);
       break;
     default:
-      // PVT start and stop, the user profile (not simulated yet) and unknown
-      // commands: acknowledged, nothing more.
+      // PVT start and stop and unknown commands: acknowledged, nothing more.
       break;
   }
   return reply;
@@ -285,19 +314,65 @@ std::vector<SimPacket> CSimReceiver::BuildTrackTransfer() const {
   const uint16_t protocol = m_scenario.EffectiveTrackProtocol();
   const uint16_t pointType = m_scenario.EffectiveTrackPointType();
   const uint16_t headerType = m_scenario.EffectiveTrackHeaderType();
-  std::vector<SimPacket> packets;
-  packets.push_back(MakeRecords(0));
+  std::vector<SimPacket> data;
   for (const SimTrack& track : m_scenario.tracks) {
-    if (protocol != 300) packets.push_back(BuildTrackHeader(track, headerType));
+    if (protocol != 300 && track.header) data.push_back(BuildTrackHeader(track, headerType));
     bool first = true;
     for (const SimTrackPoint& point : track.points) {
       // Without headers, the new-track flag is what separates the tracks.
-      packets.push_back(BuildTrackPoint(point, pointType, first && protocol == 300));
+      data.push_back(BuildTrackPoint(point, pointType, first && protocol == 300));
       first = false;
     }
   }
-  const size_t count = packets.size() - 1;
-  packets[0] = MakeRecords(static_cast<uint16_t>(count));
-  packets.push_back(MakeXferComplete(SIM_CMD_TRANSFER_TRK));
+  return _CountedTransfer("tracks", SIM_CMD_TRANSFER_TRK, std::move(data));
+}
+
+std::vector<SimPacket> CSimReceiver::BuildLapTransfer() const {
+  const uint16_t type = m_scenario.EffectiveLapType();
+  std::vector<SimPacket> data;
+  for (const SimLap& lap : m_scenario.laps) data.push_back(SimPacket{kPidLap, EncodeSimLap(lap, type)});
+  return _CountedTransfer("laps", SIM_CMD_TRANSFER_LAPS, std::move(data));
+}
+
+std::vector<SimPacket> CSimReceiver::BuildRunTransfer() const {
+  const uint16_t type = m_scenario.EffectiveRunType();
+  std::vector<SimPacket> data;
+  for (const SimRun& run : m_scenario.runs) data.push_back(SimPacket{kPidRun, EncodeSimRun(run, type)});
+  return _CountedTransfer("runs", SIM_CMD_TRANSFER_RUNS, std::move(data));
+}
+
+std::vector<SimPacket> CSimReceiver::BuildWorkoutTransfer() const {
+  std::vector<SimPacket> data;
+  for (const SimWorkout& workout : m_scenario.workouts) {
+    data.push_back(SimPacket{kPidWorkout, EncodeSimWorkout(workout)});
+  }
+  return _CountedTransfer("workouts", SIM_CMD_TRANSFER_WORKOUTS, std::move(data));
+}
+
+std::vector<SimPacket> CSimReceiver::BuildOccurrenceTransfer() const {
+  std::vector<SimPacket> data;
+  for (const SimOccurrence& occurrence : m_scenario.occurrences) {
+    data.push_back(SimPacket{kPidWorkoutOccurrence, EncodeSimOccurrence(occurrence)});
+  }
+  return _CountedTransfer("occurrences", SIM_CMD_TRANSFER_WORKOUT_OCCURRENCES, std::move(data));
+}
+
+std::vector<SimPacket> CSimReceiver::_CountedTransfer(const std::string& transfer, uint16_t command,
+                                                      std::vector<SimPacket> data) const {
+  const SimTransferQuirks& quirks = m_scenario.Quirks(transfer);
+  const int count = static_cast<int>(data.size()) + quirks.countDelta;
+  std::vector<SimPacket> packets;
+  packets.push_back(MakeRecords(static_cast<uint16_t>(count)));
+  for (size_t i = 0; i <= data.size(); ++i) {
+    // Extra packets go after `after` records; those beyond the last record
+    // come just before the completion.
+    for (const SimExtraPacket& extra : quirks.extraPackets) {
+      const bool here = extra.after == i || (i == data.size() && extra.after > data.size());
+      if (!here) continue;
+      packets.push_back(extra.protocolArray ? BuildProtocolArray() : SimPacket{extra.id, extra.data});
+    }
+    if (i < data.size()) packets.push_back(std::move(data[i]));
+  }
+  packets.push_back(MakeXferComplete(command));
   return packets;
 }

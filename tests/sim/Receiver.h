@@ -10,6 +10,11 @@
 #include "sim/SimPacket.h"
 #include "sim/TrackUpload.h"
 
+// The link a host packet came over. A serial frame carries at most 255 data
+// bytes, so records larger than that (runs, workouts, the user profile) go out
+// only over USB.
+enum class SimLink { Serial, Usb };
+
 struct SimReply {
   // Serial: acknowledge the host's packet. A receiver that ignores a packet does not.
   bool acknowledge = true;
@@ -23,7 +28,7 @@ public:
   explicit CSimReceiver(const CSimScenario& scenario);
 
   // Called on the link thread for every good packet of the host except ACK and NAK.
-  SimReply HandleHostPacket(const SimPacket& packet);
+  SimReply HandleHostPacket(const SimPacket& packet, SimLink link = SimLink::Serial);
 
   void SetFaults(const SimFaults& faults);
   SimFaults Faults() const;
@@ -40,9 +45,17 @@ public:
   std::vector<SimPacket> BuildTrackTransfer() const;
   SimPacket BuildTrackPoint(const SimTrackPoint& point, uint16_t type, bool newTrack) const;
   SimPacket BuildTrackHeader(const SimTrack& track, uint16_t type) const;
+  // Counted transfers of the fitness records, with the scenario's quirks.
+  std::vector<SimPacket> BuildLapTransfer() const;
+  std::vector<SimPacket> BuildRunTransfer() const;
+  std::vector<SimPacket> BuildWorkoutTransfer() const;
+  std::vector<SimPacket> BuildOccurrenceTransfer() const;
 
 private:
-  SimReply _HandleCommand(uint16_t command);
+  SimReply _HandleCommand(uint16_t command, SimLink link);
+  // records, then data, then completion, with the quirks of transfer applied.
+  std::vector<SimPacket> _CountedTransfer(const std::string& transfer, uint16_t command,
+                                          std::vector<SimPacket> data) const;
   SimReply _HandleProductRequest();
   void _HandleUpload(const SimPacket& packet);
   static std::vector<SimPacket> _EmptyTransfer(uint16_t command);

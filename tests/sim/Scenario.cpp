@@ -110,6 +110,219 @@ std::vector<uint16_t> TypesAfter(const std::vector<SimProtocolTag>& tags, uint16
   return types;
 }
 
+bool ReadPosition(const json& object, const char* key, std::optional<SimPosition>& target) {
+  auto it = object.find(key);
+  if (it == object.end() || it->is_null()) return true;
+  if (!it->is_object() || !it->contains("lat") || !it->contains("lon")) return false;
+  target = SimPosition{it->at("lat").get<double>(), it->at("lon").get<double>()};
+  return true;
+}
+
+bool ReadLap(const json& node, SimLap& lap, std::string& error) {
+  if (!node.is_object()) {
+    error = "lap is not an object";
+    return false;
+  }
+  lap.index = node.value("index", lap.index);
+  if (auto it = node.find("start_time"); it != node.end() && !it->is_null()) {
+    int64_t seconds = 0;
+    if (!ReadTime(*it, seconds)) {
+      error = "bad lap start_time: " + it->dump();
+      return false;
+    }
+    lap.startTime = seconds;
+  }
+  lap.totalTime = node.value("total_time", lap.totalTime);
+  lap.distance = node.value("distance", lap.distance);
+  lap.maxSpeed = node.value("max_speed", lap.maxSpeed);
+  if (!ReadPosition(node, "begin", lap.begin) || !ReadPosition(node, "end", lap.end)) {
+    error = "bad lap position";
+    return false;
+  }
+  lap.calories = node.value("calories", lap.calories);
+  ReadOptional(node, "avg_heart_rate", lap.avgHeartRate);
+  ReadOptional(node, "max_heart_rate", lap.maxHeartRate);
+  lap.intensity = node.value("intensity", lap.intensity);
+  lap.trackIndex = node.value("track_index", lap.trackIndex);
+  ReadOptional(node, "avg_cadence", lap.avgCadence);
+  lap.triggerMethod = node.value("trigger_method", lap.triggerMethod);
+  return true;
+}
+
+SimRun ReadRun(const json& node) {
+  SimRun run;
+  run.trackIndex = node.value("track_index", run.trackIndex);
+  run.firstLap = node.value("first_lap", run.firstLap);
+  run.lastLap = node.value("last_lap", run.lastLap);
+  run.sport = node.value("sport", run.sport);
+  run.program = node.value("program", run.program);
+  run.multisport = node.value("multisport", run.multisport);
+  return run;
+}
+
+SimWorkout ReadWorkout(const json& node) {
+  SimWorkout workout;
+  workout.name = node.value("name", std::string());
+  workout.sport = node.value("sport", workout.sport);
+  ReadOptional(node, "valid_steps", workout.validSteps);
+  if (auto it = node.find("steps"); it != node.end() && it->is_array()) {
+    for (const json& stepNode : *it) {
+      SimWorkoutStep step;
+      step.name = stepNode.value("name", std::string());
+      step.targetLow = stepNode.value("target_low", step.targetLow);
+      step.targetHigh = stepNode.value("target_high", step.targetHigh);
+      step.durationValue = stepNode.value("duration_value", step.durationValue);
+      step.intensity = stepNode.value("intensity", step.intensity);
+      step.durationType = stepNode.value("duration_type", step.durationType);
+      step.targetType = stepNode.value("target_type", step.targetType);
+      step.targetValue = stepNode.value("target_value", step.targetValue);
+      workout.steps.push_back(step);
+    }
+  }
+  return workout;
+}
+
+bool ReadProfile(const json& node, SimProfile& profile, std::string& error) {
+  if (!node.is_object()) {
+    error = "profile is not an object";
+    return false;
+  }
+  profile.weight = node.value("weight", profile.weight);
+  profile.birthYear = node.value("birth_year", profile.birthYear);
+  profile.birthMonth = node.value("birth_month", profile.birthMonth);
+  profile.birthDay = node.value("birth_day", profile.birthDay);
+  profile.gender = node.value("gender", profile.gender);
+  auto activities = node.find("activities");
+  if (activities == node.end()) return true;
+  if (!activities->is_array() || activities->size() > 3) {
+    error = "profile activities: at most three";
+    return false;
+  }
+  for (size_t a = 0; a < activities->size(); ++a) {
+    const json& block = (*activities)[a];
+    SimProfileActivity& activity = profile.activities[a];
+    activity.gearWeight = block.value("gear_weight", activity.gearWeight);
+    activity.maxHeartRate = block.value("max_heart_rate", activity.maxHeartRate);
+    if (auto zones = block.find("heart_rate_zones"); zones != block.end()) {
+      if (!zones->is_array() || zones->size() > 5) {
+        error = "profile heart_rate_zones: at most five [low, high] pairs";
+        return false;
+      }
+      for (size_t i = 0; i < zones->size(); ++i) {
+        activity.heartRateZones[i] =
+            SimZone{(*zones)[i].at(0).get<uint8_t>(), (*zones)[i].at(1).get<uint8_t>()};
+      }
+    }
+    if (auto zones = block.find("speed_zones"); zones != block.end()) {
+      if (!zones->is_array() || zones->size() > 10) {
+        error = "profile speed_zones: at most ten";
+        return false;
+      }
+      for (size_t j = 0; j < zones->size(); ++j) {
+        const json& zone = (*zones)[j];
+        activity.speedZones[j] = SimSpeedZone{zone.value("low", 0.0f), zone.value("high", 0.0f),
+                                              zone.value("name", std::string())};
+      }
+    }
+  }
+  return true;
+}
+
+bool ReadQuirks(const json& node, SimTransferQuirks& quirks, std::string& error) {
+  if (!node.is_object()) {
+    error = "transfer quirks are not an object";
+    return false;
+  }
+  quirks.countDelta = node.value("count_delta", 0);
+  if (auto it = node.find("extra_packets"); it != node.end()) {
+    for (const json& extra : *it) {
+      SimExtraPacket packet;
+      packet.after = extra.value("after", size_t{0});
+      packet.id = extra.value("id", uint16_t{0});
+      packet.protocolArray = extra.value("protocol_array", false);
+      if (auto data = extra.find("data"); data != extra.end())
+        packet.data = data->get<std::vector<uint8_t>>();
+      quirks.extraPackets.push_back(std::move(packet));
+    }
+  }
+  return true;
+}
+
+bool ReadRecordType(const json& root, const char* key, uint16_t& target,
+                    std::initializer_list<uint16_t> allowed, std::string& error) {
+  auto it = root.find(key);
+  if (it == root.end()) return true;
+  uint16_t type = 0;
+  if (ReadTypeNumber(*it, 'D', type)) {
+    for (uint16_t candidate : allowed) {
+      if (candidate == type) {
+        target = type;
+        return true;
+      }
+    }
+  }
+  error = std::string("bad ") + key;
+  return false;
+}
+
+// Laps, runs, workouts, occurrences, profile, limits and transfer quirks.
+bool ReadRecords(const json& root, CSimScenario& scenario, std::string& error) {
+  if (!ReadRecordType(root, "lap_type", scenario.lapType, {906, 1001, 1011}, error)) return false;
+  if (!ReadRecordType(root, "run_type", scenario.runType, {1000, 1009, 1010}, error)) return false;
+  scenario.laps.clear();
+  if (auto it = root.find("laps"); it != root.end() && it->is_array()) {
+    for (const json& node : *it) {
+      SimLap lap;
+      if (!ReadLap(node, lap, error)) return false;
+      scenario.laps.push_back(lap);
+    }
+  }
+  scenario.runs.clear();
+  if (auto it = root.find("runs"); it != root.end() && it->is_array()) {
+    for (const json& node : *it) scenario.runs.push_back(ReadRun(node));
+  }
+  scenario.workouts.clear();
+  if (auto it = root.find("workouts"); it != root.end() && it->is_array()) {
+    for (const json& node : *it) {
+      scenario.workouts.push_back(ReadWorkout(node));
+      if (scenario.workouts.back().steps.size() > 20) {
+        error = "a workout has at most 20 steps";
+        return false;
+      }
+    }
+  }
+  scenario.occurrences.clear();
+  if (auto it = root.find("occurrences"); it != root.end() && it->is_array()) {
+    for (const json& node : *it) {
+      scenario.occurrences.push_back(
+          SimOccurrence{node.value("workout_name", std::string()), node.value("day", uint32_t{0})});
+    }
+  }
+  scenario.profile.reset();
+  if (auto it = root.find("profile"); it != root.end() && it->is_object()) {
+    SimProfile profile;
+    if (!ReadProfile(*it, profile, error)) return false;
+    scenario.profile = profile;
+  }
+  scenario.limits.reset();
+  if (auto it = root.find("limits"); it != root.end() && it->is_object()) {
+    SimLimits limits;
+    limits.maxWorkouts = it->value("max_workouts", limits.maxWorkouts);
+    limits.maxUnscheduledWorkouts = it->value("max_unscheduled_workouts", limits.maxUnscheduledWorkouts);
+    limits.maxOccurrences = it->value("max_occurrences", limits.maxOccurrences);
+    scenario.limits = limits;
+  }
+  scenario.transferQuirks.clear();
+  if (auto it = root.find("transfer_quirks"); it != root.end() && it->is_object()) {
+    for (const auto& [name, node] : it->items()) {
+      SimTransferQuirks quirks;
+      if (!ReadQuirks(node, quirks, error)) return false;
+      scenario.transferQuirks[name] = std::move(quirks);
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseSimProtocolList(const std::vector<std::string>& entries, std::vector<SimProtocolTag>& tags,
@@ -245,6 +458,7 @@ bool CSimScenario::LoadJson(const std::string& text, std::string& error) {
         track.display = node.value("display", true);
         track.color = node.value("color", uint8_t{0});
         track.index = node.value("index", static_cast<uint16_t>(tracks.size()));
+        track.header = node.value("header", true);
         if (auto points = node.find("points"); points != node.end()) {
           for (const json& pointNode : *points) {
             SimTrackPoint point;
@@ -255,6 +469,7 @@ bool CSimScenario::LoadJson(const std::string& text, std::string& error) {
         tracks.push_back(std::move(track));
       }
     }
+    if (!ReadRecords(root, *this, error)) return false;
     faults = SimFaults{};
     if (auto it = root.find("faults"); it != root.end() && !ReadFaults(*it, faults)) {
       error = "faults is not an object";
@@ -303,4 +518,28 @@ uint16_t CSimScenario::EffectiveTrackHeaderType() const {
     }
   }
   return trackHeaderType;
+}
+
+uint16_t CSimScenario::EffectiveLapType() const {
+  if (protocols) {
+    for (uint16_t type : TypesAfter(*protocols, 906)) {
+      if (type == 906 || type == 1001 || type == 1011) return type;
+    }
+  }
+  return lapType;
+}
+
+uint16_t CSimScenario::EffectiveRunType() const {
+  if (protocols) {
+    for (uint16_t type : TypesAfter(*protocols, 1000)) {
+      if (type == 1000 || type == 1009 || type == 1010) return type;
+    }
+  }
+  return runType;
+}
+
+const SimTransferQuirks& CSimScenario::Quirks(const std::string& transfer) const {
+  static const SimTransferQuirks none;
+  auto it = transferQuirks.find(transfer);
+  return it != transferQuirks.end() ? it->second : none;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,7 +30,117 @@ struct SimTrack {
   bool display = true;
   uint8_t color = 0;
   uint16_t index = 0;  // D311 headers carry an index instead of an ident
+  // False: the track's points follow the previous track's without a header of
+  // their own (for the first track: points ahead of any header).
+  bool header = true;
   std::vector<SimTrackPoint> points;
+};
+
+struct SimPosition {
+  double lat = 0.0;  // degrees
+  double lon = 0.0;
+};
+
+// One lap (D906, D1001 or D1011). Absent values are sent as the type's
+// "invalid" markers (time 0xFFFFFFFF, position 0x7FFFFFFF, heart rate 0,
+// cadence 255).
+struct SimLap {
+  uint32_t index = 0;
+  std::optional<int64_t> startTime;  // Unix seconds
+  double totalTime = 0.0;            // seconds; sent in hundredths
+  float distance = 0.0f;             // metres
+  float maxSpeed = 0.0f;             // metres per second
+  std::optional<SimPosition> begin;
+  std::optional<SimPosition> end;
+  uint16_t calories = 0;
+  std::optional<uint8_t> avgHeartRate;
+  std::optional<uint8_t> maxHeartRate;
+  uint8_t intensity = 0;
+  uint8_t trackIndex = 0;  // D906 only
+  std::optional<uint8_t> avgCadence;
+  uint8_t triggerMethod = 0;
+};
+
+// One run (D1000, D1009 or D1010); a track index of -1 goes out as 0xFFFF in D1009.
+struct SimRun {
+  int32_t trackIndex = 0;
+  uint32_t firstLap = 0;
+  uint32_t lastLap = 0;
+  uint8_t sport = 0;
+  uint8_t program = 0;
+  uint8_t multisport = 0;
+};
+
+struct SimWorkoutStep {
+  std::string name;  // at most 15 characters reach the record
+  float targetLow = 0.0f;
+  float targetHigh = 0.0f;
+  uint16_t durationValue = 0;
+  uint8_t intensity = 0;
+  uint8_t durationType = 0;
+  uint8_t targetType = 0;
+  uint8_t targetValue = 0;
+};
+
+// One workout (D1002), at most 20 steps.
+struct SimWorkout {
+  std::string name;
+  uint8_t sport = 0;
+  std::vector<SimWorkoutStep> steps;
+  std::optional<uint32_t> validSteps;  // absent: the number of steps
+};
+
+// One workout occurrence (D1003).
+struct SimOccurrence {
+  std::string workoutName;
+  uint32_t day = 0;  // device seconds
+};
+
+struct SimZone {
+  uint8_t low = 0;
+  uint8_t high = 0;
+};
+struct SimSpeedZone {
+  float low = 0.0f;
+  float high = 0.0f;
+  std::string name;
+};
+// One of the three activity blocks of the user profile (running, biking, other).
+struct SimProfileActivity {
+  SimZone heartRateZones[5];
+  SimSpeedZone speedZones[10];
+  float gearWeight = 0.0f;
+  uint8_t maxHeartRate = 0;
+};
+// The user profile (D1004).
+struct SimProfile {
+  SimProfileActivity activities[3];
+  float weight = 0.0f;
+  uint16_t birthYear = 0;
+  uint8_t birthMonth = 0;
+  uint8_t birthDay = 0;
+  uint8_t gender = 0;
+};
+
+// The workout limits (D1005).
+struct SimLimits {
+  uint32_t maxWorkouts = 0;
+  uint32_t maxUnscheduledWorkouts = 0;
+  uint32_t maxOccurrences = 0;
+};
+
+// A packet slipped into a counted transfer after `after` of its records.
+struct SimExtraPacket {
+  size_t after = 0;
+  uint16_t id = 0;
+  std::vector<uint8_t> data;
+  bool protocolArray = false;  // send the scenario's protocol array instead
+};
+
+// Ways in which a receiver's counted transfer departs from the rules.
+struct SimTransferQuirks {
+  int countDelta = 0;  // added to the announced count
+  std::vector<SimExtraPacket> extraPackets;
 };
 
 // Faults the receiver plays on request. Numbers count from 1; 0 means never.
@@ -73,6 +184,17 @@ public:
   uint16_t trackPointType = 300;   // 300 to 304
   uint16_t trackHeaderType = 310;  // 310 to 312
   std::vector<SimTrack> tracks;
+  // Used when the protocol array names no data type after A906 or A1000.
+  uint16_t lapType = 906;   // 906, 1001 or 1011
+  uint16_t runType = 1000;  // 1000, 1009 or 1010
+  std::vector<SimLap> laps;
+  std::vector<SimRun> runs;
+  std::vector<SimWorkout> workouts;
+  std::vector<SimOccurrence> occurrences;
+  std::optional<SimProfile> profile;
+  std::optional<SimLimits> limits;
+  // By transfer: "tracks", "laps", "runs", "workouts", "occurrences".
+  std::map<std::string, SimTransferQuirks> transferQuirks;
   int64_t deviceClock = 0;   // Unix seconds reported for the date/time request; 0 = the wall clock
   double positionLat = 0.0;  // degrees, answered to the position request
   double positionLon = 0.0;
@@ -90,6 +212,10 @@ public:
   uint16_t EffectiveTrackProtocol() const;
   uint16_t EffectiveTrackPointType() const;
   uint16_t EffectiveTrackHeaderType() const;
+  uint16_t EffectiveLapType() const;
+  uint16_t EffectiveRunType() const;
+  // The quirks of one transfer; none when the scenario names none.
+  const SimTransferQuirks& Quirks(const std::string& transfer) const;
   bool HasProtocol(char letter, uint16_t number) const;
 };
 

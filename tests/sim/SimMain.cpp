@@ -1,5 +1,6 @@
-// garmin-sim: plays a Garmin receiver on a pseudo-terminal until killed.
-// The first line on stdout is the slave path to open as the serial port.
+// garmin-sim: plays a Garmin receiver on a pseudo-terminal, or with --usb on
+// a Unix socket, until killed. The first line on stdout is the port to open:
+// the slave path of the serial port, or "usbsim:SOCKET".
 #include <signal.h>
 
 #include <atomic>
@@ -24,7 +25,9 @@ void PrintUsage() {
   std::fprintf(stderr,
                "usage: garmin-sim --scenario FILE [--record FILE] [--pacing] [--silent]\n"
                "                  [--bad-checksum N] [--nak N] [--no-ack N] [--garbage]\n"
-               "                  [--second-product-request] [--pid248] [--no-power-off-ack]\n");
+               "                  [--second-product-request] [--pid248] [--no-power-off-ack]\n"
+               "                  [--usb SOCKET [--usb-interrupt-transfers] [--usb-app-session]\n"
+               "                   [--usb-session-size N] [--usb-announce-on-bulk] [--usb-truncate N]]\n");
 }
 
 bool ReadCount(int argc, char** argv, int& i, int& value) {
@@ -46,6 +49,9 @@ int main(int argc, char** argv) {
   // Flags given on the command line add to the scenario's own faults.
   bool silent = false, garbage = false, second = false, pid248 = false, noPowerOffAck = false;
   int badChecksum = 0, nak = 0, noAck = 0;
+  std::string usbSocket;
+  SimUsbFaults usbFaults;
+  bool usbInterruptTransfers = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     bool ok = true;
@@ -71,6 +77,20 @@ int main(int argc, char** argv) {
       ok = ReadCount(argc, argv, i, nak);
     } else if (arg == "--no-ack") {
       ok = ReadCount(argc, argv, i, noAck);
+    } else if (arg == "--usb" && i + 1 < argc) {
+      usbSocket = argv[++i];
+    } else if (arg == "--usb-interrupt-transfers") {
+      usbInterruptTransfers = true;
+    } else if (arg == "--usb-app-session") {
+      usbFaults.appPacketForSession = true;
+    } else if (arg == "--usb-session-size") {
+      int size = 0;
+      ok = ReadCount(argc, argv, i, size);
+      usbFaults.sessionStartedSize = static_cast<size_t>(size);
+    } else if (arg == "--usb-announce-on-bulk") {
+      usbFaults.announceOnBulk = true;
+    } else if (arg == "--usb-truncate") {
+      ok = ReadCount(argc, argv, i, usbFaults.truncateSent);
     } else {
       ok = false;
     }
@@ -107,12 +127,20 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  std::string slavePath;
-  if (!sim->StartSerial(slavePath)) {
+  std::string port;
+  if (!usbSocket.empty()) {
+    sim->SetUsbFaults(usbFaults);
+    sim->SetUsbBulkTransfers(!usbInterruptTransfers);
+    if (!sim->StartUsb(usbSocket)) {
+      std::fprintf(stderr, "garmin-sim: %s\n", sim->LastError().c_str());
+      return 1;
+    }
+    port = "usbsim:" + usbSocket;
+  } else if (!sim->StartSerial(port)) {
     std::fprintf(stderr, "garmin-sim: %s\n", sim->LastError().c_str());
     return 1;
   }
-  std::printf("%s\n", slavePath.c_str());
+  std::printf("%s\n", port.c_str());
   std::fflush(stdout);
 
   // The record is rewritten whenever it changed, so it is current even if the
