@@ -34,9 +34,18 @@ public:
   // step (in this object or in the port).
   bool ValidateDevice() override;
 
+  // False when the received data look incomplete (a lap of a track without
+  // its points, a receiver that always records laps delivering none, an
+  // activity without its profile): a diagnostics report is then written.
   bool IsRxDataValid() override;
+  // Clears the data set and receives runs, laps, track log, profile,
+  // workouts, occurrences and limits, then links laps to track points. Kinds
+  // the receiver lacks and link failures outside the track log are passed
+  // over; count = records received.
   bool RxGpsData(unsigned& count) override;
   bool TxGpsData(CGpsDataSet* data, unsigned& count) override;
+  // Switches an L001 receiver off; leaves no error behind either way, since a
+  // receiver that switches off may not acknowledge.
   bool PowerDown() override;
   virtual bool IsTxDataCompatible(CGpsDataSet* data);
 
