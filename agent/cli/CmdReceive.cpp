@@ -4,6 +4,7 @@
 // optionally switches it off and writes the diagnostics report when the data
 // call for one.
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +55,33 @@ std::unique_ptr<CGpsGarmin> OpenReceiver(const CandidatePort& port) {
   return gps;
 }
 
+// The exchange document of what was received; with gzip it is compressed the
+// way the upload queue holds documents (FILE.gz, the plain file removed). The
+// compressed file appears only once it is complete.
+int WriteDocument(CGpsGarmin& gps, const std::string& path, bool gzip) {
+  if (gps.CreateQvxFile(path.c_str()) == 0) {
+    return CliFailure("unable to write " + path + ": " + gps.GetErrorText() + " " +
+                      CUtil::GetErrorText(gps.GetErrorCode()));
+  }
+  if (!gzip) {
+    std::printf("Document written to %s\n", path.c_str());
+    return CLI_OK;
+  }
+  const std::string target = path + "." + LoadString(IDS_EXT_GZ);
+  const std::string partial = target + ".part";
+  const uint32_t error = CUtil::GzipFile(path.c_str(), partial.c_str());
+  std::error_code ec;
+  if (error != 0) {
+    std::filesystem::remove(partial, ec);
+    return CliFailure("unable to compress " + path + ": " + CUtil::GetSystemMessage(error));
+  }
+  std::filesystem::rename(partial, target, ec);
+  if (ec) return CliFailure("unable to write " + target + ": " + ec.message());
+  std::filesystem::remove(path, ec);
+  std::printf("Document written to %s\n", target.c_str());
+  return CLI_OK;
+}
+
 // The report is written only when the data look incomplete.
 int WriteDiagnostics(CGpsGarmin& gps, const std::string& path) {
   if (gps.IsRxDataValid()) {
@@ -76,6 +104,11 @@ int RunReceive(const std::vector<std::string>& args) {
   std::string diagnostics;
   const bool diagnosticsGiven = CliTakeOption(rest, "--diagnostics", diagnostics, error);
   if (!error.empty()) return CliUsageError(error);
+  std::string out;
+  const bool outGiven = CliTakeOption(rest, "--out", out, error);
+  if (!error.empty()) return CliUsageError(error);
+  const bool gzip = CliTakeFlag(rest, "--gzip");
+  if (gzip && !outGiven) return CliUsageError("--gzip needs --out FILE");
   if (!rest.empty()) return CliUsageError("unexpected argument '" + rest.front() + "'");
 
   std::vector<CandidatePort> candidates;
@@ -120,6 +153,10 @@ int RunReceive(const std::vector<std::string>& args) {
                   set.GetProfiles().GetCount(), set.GetWorkouts().GetCount(), set.GetOccurrences().GetCount(),
                   set.GetLimits() != nullptr ? 1 : 0);
       std::printf("%u records received\n", count);
+      if (outGiven) {
+        const int rc = WriteDocument(*gps, out, gzip);
+        if (rc != CLI_OK) return rc;
+      }
       if (diagnosticsGiven) return WriteDiagnostics(*gps, diagnostics);
       return CLI_OK;
     }
@@ -132,10 +169,10 @@ int RunReceive(const std::vector<std::string>& args) {
 }
 
 const CCliRegistrar registrar({"receive",
-                               "receive [--port PORT] [--summary] [--powerdown] [--diagnostics FILE]",
+                               "receive [--port PORT] [--summary] [--powerdown] [--out FILE.qvx [--gzip]] [--diagnostics FILE]",
                                "download everything from the receiver; --summary lists the activities, "
-                               "--powerdown switches it off, --diagnostics writes FILE when the data look "
-                               "incomplete",
+                               "--powerdown switches it off, --out writes the exchange document (--gzip: "
+                               "compressed as queued), --diagnostics writes FILE when the data look incomplete",
                                RunReceive});
 
 }  // namespace
