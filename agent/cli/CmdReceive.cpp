@@ -68,15 +68,9 @@ int WriteDocument(CGpsGarmin& gps, const std::string& path, bool gzip) {
     return CLI_OK;
   }
   const std::string target = path + "." + LoadString(IDS_EXT_GZ);
-  const std::string partial = target + ".part";
-  const uint32_t error = CUtil::GzipFile(path.c_str(), partial.c_str());
+  const uint32_t error = CUtil::GzipFileWhole(path.c_str(), target.c_str());
+  if (error != 0) return CliFailure("unable to compress " + path + ": " + CUtil::GetSystemMessage(error));
   std::error_code ec;
-  if (error != 0) {
-    std::filesystem::remove(partial, ec);
-    return CliFailure("unable to compress " + path + ": " + CUtil::GetSystemMessage(error));
-  }
-  std::filesystem::rename(partial, target, ec);
-  if (ec) return CliFailure("unable to write " + target + ": " + ec.message());
   std::filesystem::remove(path, ec);
   std::printf("Document written to %s\n", target.c_str());
   return CLI_OK;

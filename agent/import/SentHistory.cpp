@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <random>
 
+#include "platform/AtomicFile.h"
 #include "util/Util.h"
 
 namespace {
@@ -55,24 +55,6 @@ size_t Utf8SequenceLength(std::string_view text, size_t at) {
   return length;
 }
 
-bool ReplaceFile(const std::string& path, const std::string& text) {
-  std::random_device random;
-  char suffix[24];
-  std::snprintf(suffix, sizeof(suffix), ".%08x.tmp", static_cast<unsigned>(random()));
-  const std::string temp = path + suffix;
-  FILE* file = std::fopen(temp.c_str(), "w");
-  if (file == nullptr) return false;
-  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  ok = (std::fflush(file) == 0) && ok;
-  ok = (std::fclose(file) == 0) && ok;
-  std::error_code error;
-  if (ok) {
-    std::filesystem::rename(temp, path, error);
-    ok = !error;
-  }
-  if (!ok) std::filesystem::remove(temp, error);
-  return ok;
-}
 
 }  // namespace
 
@@ -264,7 +246,9 @@ std::string CSentHistory::WriteText() const {
 }
 
 bool CSentHistory::Write(const std::string& path) const {
-  return ReplaceFile(path, WriteText());
+  // Only once the whole text is on disk does it replace the previous file, so a
+  // crash or a full disk leaves that as it was.
+  return ReplaceFileContents(path, WriteText());
 }
 
 void CSentHistory::LoadHistory(const std::string& path) {

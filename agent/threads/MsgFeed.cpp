@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <random>
+
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -22,26 +23,6 @@ struct ParserFree {
   void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
 };
 
-// Replaces path only once the whole text is on disk, so a crash or a full
-// disk leaves the previous file as it was.
-bool ReplaceFile(const std::string& path, const std::string& text) {
-  std::random_device random;
-  char suffix[24];
-  std::snprintf(suffix, sizeof(suffix), ".%08x.tmp", static_cast<unsigned>(random()));
-  const std::string temp = path + suffix;
-  FILE* file = std::fopen(temp.c_str(), "w");
-  if (file == nullptr) return false;
-  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  ok = (std::fflush(file) == 0) && ok;
-  ok = (std::fclose(file) == 0) && ok;
-  std::error_code error;
-  if (ok) {
-    std::filesystem::rename(temp, path, error);
-    ok = !error;
-  }
-  if (!ok) std::filesystem::remove(temp, error);
-  return ok;
-}
 
 }  // namespace
 
@@ -279,5 +260,7 @@ std::string CMsgFeed::WriteText() const {
 }
 
 bool CMsgFeed::Write(const std::string& path) const {
-  return ReplaceFile(path, WriteText());
+  // Only once the whole text is on disk does it replace the previous file, so a
+  // crash or a full disk leaves that as it was.
+  return ReplaceFileContents(path, WriteText());
 }

@@ -62,21 +62,6 @@ void RemoveFile(const std::string& path) {
   std::filesystem::remove(path, ec);
 }
 
-// Compresses source into target by way of a temporary name that the upload
-// does not pick up, so that the queue never holds a half-written file.
-// 0 or the Win32 error of the failing step.
-uint32_t GzipIntoQueue(const std::string& source, const std::string& target) {
-  const std::string temporary = target + ".tmp";
-  uint32_t error = CUtil::GzipFile(source.c_str(), temporary.c_str());
-  if (error == 0) {
-    std::error_code ec;
-    std::filesystem::rename(temporary, target, ec);
-    if (ec) error = Win32FromErrno(ec.value());
-  }
-  if (error != 0) RemoveFile(temporary);
-  return error;
-}
-
 std::string DeviceText(const CGpsDataSet& data, const CCommsDevice* port) {
   const std::string portName = port != nullptr ? port->GetFriendlyName() : std::string();
   if (data.deviceDescription.empty()) return portName;
@@ -326,7 +311,7 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   bool queued = false;
   if (driver->CreateQvxFile(documentPath.c_str()) != 0) {
     const std::string target = FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, qvx, gz);
-    const uint32_t error = GzipIntoQueue(documentPath, target);
+    const uint32_t error = CUtil::GzipFileWhole(documentPath.c_str(), target.c_str());
     if (error == 0) {
       LogWrite(LOG_INFO, "Compressed QVX file: %s", target.c_str());
       m_report.files.push_back(target);
@@ -345,7 +330,7 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   if (queued && driver->DiagnosticsFileCreated(diagnosticsPath.c_str()) != 0) {
     LogWrite(LOG_INFO, "Diagnostics file: %s", diagnosticsPath.c_str());
     const std::string target = FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, txt, gz);
-    const uint32_t error = GzipIntoQueue(diagnosticsPath, target);
+    const uint32_t error = CUtil::GzipFileWhole(diagnosticsPath.c_str(), target.c_str());
     if (error == 0) {
       LogWrite(LOG_INFO, "Compressed diagnostics file: %s", target.c_str());
       m_report.files.push_back(target);

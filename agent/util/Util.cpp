@@ -368,6 +368,19 @@ uint32_t CUtil::GzipFile(const char* source, const char* target) {
   return result;
 }
 
+uint32_t CUtil::GzipFileWhole(const char* source, const char* target) {
+  if (source == nullptr || target == nullptr) return ERROR_INVALID_PARAMETER;
+  const std::string temporary = std::string(target) + ".tmp";
+  uint32_t error = GzipFile(source, temporary.c_str());
+  std::error_code ec;
+  if (error == ERROR_SUCCESS) {
+    std::filesystem::rename(temporary, target, ec);
+    if (ec) error = Win32FromErrno(ec.value());
+  }
+  if (error != ERROR_SUCCESS) std::filesystem::remove(temporary, ec);
+  return error;
+}
+
 std::string CUtil::GetErrorText(HRESULT code) {
   if (code >= 0) return std::string();
   switch (HRESULT_FACILITY(code)) {

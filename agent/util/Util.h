@@ -94,6 +94,10 @@ public:
   static uint64_t GetQueuedBytes();
   // 0 on success, 87 for a null source, else the Win32 error of the failing step.
   static uint32_t GzipFile(const char* source, const char* target);
+  // GzipFile by way of a temporary name beside target that is renamed once
+  // the file is complete, so that a reader of the folder (the upload) never
+  // meets a half-written file; the temporary file never outlives a failure.
+  static uint32_t GzipFileWhole(const char* source, const char* target);
 
   static std::string GetErrorText(HRESULT code);
   static std::string GetSystemMessage(uint32_t number);

@@ -225,6 +225,23 @@ TEST_F(UtilTest, GzipFailures) {
   }
 }
 
+TEST_F(UtilTest, WholeGzipLeavesNoTemporaryFileEitherWay) {
+  qvtest::CTempDir dir;
+  qvtest::WriteFile(dir.Path() / "doc.qvx", "<doc/>");
+  const auto target = dir.Path() / "doc.qvx.gz";
+  ASSERT_EQ(CUtil::GzipFileWhole((dir.Path() / "doc.qvx").c_str(), target.c_str()), 0u);
+  EXPECT_EQ(std::system(("gzip -t '" + target.string() + "'").c_str()), 0);
+  EXPECT_FALSE(std::filesystem::exists(target.string() + ".tmp"));
+
+  const auto missing = dir.Path() / "gone.qvx.gz";
+  EXPECT_EQ(CUtil::GzipFileWhole((dir.Path() / "gone.qvx").c_str(), missing.c_str()), 2u);
+  EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_FALSE(std::filesystem::exists(missing.string() + ".tmp"));
+  const auto noFolder = dir.Path() / "missing" / "doc.qvx.gz";
+  EXPECT_NE(CUtil::GzipFileWhole((dir.Path() / "doc.qvx").c_str(), noFolder.c_str()), 0u);
+  EXPECT_FALSE(std::filesystem::exists(noFolder.string() + ".tmp"));
+}
+
 TEST_F(UtilTest, QueuedBytesCountsOnlyCompressedFilesOfBothQueues) {
   CUtil::Initialize();
   qvtest::WriteFile(std::filesystem::path(CUtil::GetQueueFolder(0)) / "a.qvx.gz", std::string(100, 'a'));
