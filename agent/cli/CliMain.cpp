@@ -20,15 +20,19 @@ void PrintHelp() {
   for (const CliCommand& c : CliCommands()) {
     std::printf("  %-44s %s\n", c.usage.c_str(), c.summary.c_str());
   }
-  std::printf("\nOptions:\n  %-44s %s\n  %-44s %s\n", "--help", "show this help",
-              "--version", "show the agent's version");
+  std::printf("\nOptions:\n  %-44s %s\n  %-44s %s\n", "--help", "show this help", "--version",
+              "show the agent's version");
 }
 
 }  // namespace
 
-CCliRegistrar::CCliRegistrar(CliCommand command) { Registry().push_back(std::move(command)); }
+CCliRegistrar::CCliRegistrar(CliCommand command) {
+  Registry().push_back(std::move(command));
+}
 
-const std::vector<CliCommand>& CliCommands() { return Registry(); }
+const std::vector<CliCommand>& CliCommands() {
+  return Registry();
+}
 
 int CliUsageError(const std::string& message) {
   std::fprintf(stderr, "qvagent-cli: %s\n", message.c_str());

@@ -22,7 +22,9 @@ struct CandidatePort {
   bool usb = false;
 };
 
-bool IsUsbPath(const std::string& path) { return path.rfind("usb:", 0) == 0 || path.rfind("usbsim:", 0) == 0; }
+bool IsUsbPath(const std::string& path) {
+  return path.rfind("usb:", 0) == 0 || path.rfind("usbsim:", 0) == 0;
+}
 
 // A status text of the string table with its one "%s" filled in.
 std::string FormatStatus(unsigned id, const std::string& argument) {

@@ -162,12 +162,13 @@ int RunReceive(const std::vector<std::string>& args) {
   return CLI_FAILED;
 }
 
-const CCliRegistrar registrar({"receive",
-                               "receive [--port PORT] [--summary] [--powerdown] [--out FILE.qvx [--gzip]] [--diagnostics FILE]",
-                               "download everything from the receiver; --summary lists the activities, "
-                               "--powerdown switches it off, --out writes the exchange document (--gzip: "
-                               "compressed as queued), --diagnostics writes FILE when the data look incomplete",
-                               RunReceive});
+const CCliRegistrar registrar(
+    {"receive",
+     "receive [--port PORT] [--summary] [--powerdown] [--out FILE.qvx [--gzip]] [--diagnostics FILE]",
+     "download everything from the receiver; --summary lists the activities, "
+     "--powerdown switches it off, --out writes the exchange document (--gzip: "
+     "compressed as queued), --diagnostics writes FILE when the data look incomplete",
+     RunReceive});
 
 }  // namespace
 

@@ -57,7 +57,8 @@ int ShowSettings() {
   CRegistry& hive = CRegistry::Hive(RegHive::CurrentUser);
   for (const SettingRow& row : SettingsTable()) {
     const std::string name = LoadString(row.section) + "\\" + LoadString(row.value);
-    const std::optional<RegValue> stored = hive.GetValue(CUtil::GetSectionKey(row.section), LoadString(row.value));
+    const std::optional<RegValue> stored =
+        hive.GetValue(CUtil::GetSectionKey(row.section), LoadString(row.value));
     bool usable = stored.has_value() && (stored->type == RegType::Dword) == row.integer;
     if (usable) {
       const std::string data = row.integer ? std::to_string(static_cast<int>(stored->dword)) : stored->text;
@@ -80,8 +81,8 @@ int SetSetting(const std::vector<std::string>& args) {
       char* end = nullptr;
       const long number = std::strtol(args[3].c_str(), &end, 10);
       if (args[3].empty() || *end != '\0' || number < INT32_MIN || number > INT32_MAX) {
-        return CliUsageError(LoadString(row.section) + "\\" + LoadString(row.value) + " takes a whole number, not '" +
-                             args[3] + "'");
+        return CliUsageError(LoadString(row.section) + "\\" + LoadString(row.value) +
+                             " takes a whole number, not '" + args[3] + "'");
       }
       ok = CUtil::WriteProfileInt(row.section, row.value, static_cast<int>(number));
     } else {

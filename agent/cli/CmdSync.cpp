@@ -15,8 +15,8 @@
 #include "platform/Terminal.h"
 #include "threads/StatusList.h"
 #include "threads/SyncWorkflow.h"
-#include "threads/UploadWorkflow.h"
 #include "threads/ThreadRxDevice.h"
+#include "threads/UploadWorkflow.h"
 
 namespace {
 

@@ -49,7 +49,9 @@ private:
   FILE* m_file;
 };
 
-const char* Dash(const std::string& text) { return text.empty() ? "-" : text.c_str(); }
+const char* Dash(const std::string& text) {
+  return text.empty() ? "-" : text.c_str();
+}
 
 void WriteLaps(CReportFile& report, const CGpsDataSet& data) {
   const auto& laps = data.GetLaps();
@@ -106,8 +108,8 @@ void WriteTracks(CReportFile& report, const CGpsDataSet& data) {
     std::string firstId, firstTime, lastId, lastTime;
     PointColumns(track->GetPoints().GetHead(), firstId, firstTime);
     PointColumns(track->GetPoints().GetTail(), lastId, lastTime);
-    report.Line("  [%02d]: %s %s %u %u %s %s %s %s\n", track->index, track->GetId().c_str(), Dash(track->profile),
-                static_cast<unsigned>(track->GetPoints().GetCount()),
+    report.Line("  [%02d]: %s %s %u %u %s %s %s %s\n", track->index, track->GetId().c_str(),
+                Dash(track->profile), static_cast<unsigned>(track->GetPoints().GetCount()),
                 static_cast<unsigned>(track->GetSegments().GetCount()), Dash(firstTime), Dash(lastTime),
                 Dash(firstId), Dash(lastId));
   }
@@ -163,7 +165,8 @@ int CGpsDevice::DiagnosticsFileCreated(const char* path) {
     report.Line("\nUser profiles[%d]: name desc\n", profiles.GetCount());
     int position = 0;
     for (const CGpsDataProfile* profile : profiles) {
-      report.Line("  [%02d]: %s %s\n", position++, profile->namePair.name.c_str(), profile->description.c_str());
+      report.Line("  [%02d]: %s %s\n", position++, profile->namePair.name.c_str(),
+                  profile->description.c_str());
     }
   }
 

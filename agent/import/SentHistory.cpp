@@ -55,7 +55,6 @@ size_t Utf8SequenceLength(std::string_view text, size_t at) {
   return length;
 }
 
-
 }  // namespace
 
 struct CSentHistory::Callbacks {

@@ -8,4 +8,6 @@ std::unique_ptr<CUsbTransport> CUsbTransport::Create(const std::string& path) {
   return std::make_unique<CUsbTransportLibusb>();
 }
 
-std::vector<UsbDeviceInfo> CUsbTransport::Enumerate() { return CUsbTransportLibusb::EnumerateDevices(); }
+std::vector<UsbDeviceInfo> CUsbTransport::Enumerate() {
+  return CUsbTransportLibusb::EnumerateDevices();
+}

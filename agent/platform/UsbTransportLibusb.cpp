@@ -11,22 +11,36 @@
 namespace {
 
 // libusb reads a timeout of 0 as "wait for ever"; a bounded wait is the whole point here.
-unsigned Bounded(unsigned timeoutMs) { return timeoutMs == 0 ? 1 : timeoutMs; }
+unsigned Bounded(unsigned timeoutMs) {
+  return timeoutMs == 0 ? 1 : timeoutMs;
+}
 
 uint32_t Win32FromLibusb(int code) {
   switch (code) {
-    case LIBUSB_SUCCESS: return ERROR_SUCCESS;
-    case LIBUSB_ERROR_TIMEOUT: return ERROR_TIMEOUT;
-    case LIBUSB_ERROR_NO_DEVICE: return ERROR_DEVICE_NOT_CONNECTED;
-    case LIBUSB_ERROR_ACCESS: return ERROR_ACCESS_DENIED;
-    case LIBUSB_ERROR_BUSY: return ERROR_BUSY;
-    case LIBUSB_ERROR_NOT_FOUND: return ERROR_FILE_NOT_FOUND;
-    case LIBUSB_ERROR_INVALID_PARAM: return ERROR_INVALID_PARAMETER;
-    case LIBUSB_ERROR_NO_MEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case LIBUSB_ERROR_OVERFLOW: return ERROR_BUFFER_OVERFLOW;
-    case LIBUSB_ERROR_NOT_SUPPORTED: return ERROR_NOT_SUPPORTED;
-    case LIBUSB_ERROR_INTERRUPTED: return ERROR_OPERATION_ABORTED;
-    default: return ERROR_GEN_FAILURE;  // I/O, pipe (stall) and other failures
+    case LIBUSB_SUCCESS:
+      return ERROR_SUCCESS;
+    case LIBUSB_ERROR_TIMEOUT:
+      return ERROR_TIMEOUT;
+    case LIBUSB_ERROR_NO_DEVICE:
+      return ERROR_DEVICE_NOT_CONNECTED;
+    case LIBUSB_ERROR_ACCESS:
+      return ERROR_ACCESS_DENIED;
+    case LIBUSB_ERROR_BUSY:
+      return ERROR_BUSY;
+    case LIBUSB_ERROR_NOT_FOUND:
+      return ERROR_FILE_NOT_FOUND;
+    case LIBUSB_ERROR_INVALID_PARAM:
+      return ERROR_INVALID_PARAMETER;
+    case LIBUSB_ERROR_NO_MEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case LIBUSB_ERROR_OVERFLOW:
+      return ERROR_BUFFER_OVERFLOW;
+    case LIBUSB_ERROR_NOT_SUPPORTED:
+      return ERROR_NOT_SUPPORTED;
+    case LIBUSB_ERROR_INTERRUPTED:
+      return ERROR_OPERATION_ABORTED;
+    default:
+      return ERROR_GEN_FAILURE;  // I/O, pipe (stall) and other failures
   }
 }
 
@@ -45,7 +59,9 @@ bool IsGarminReceiver(libusb_device* device) {
 
 }  // namespace
 
-CUsbTransportLibusb::~CUsbTransportLibusb() { Close(); }
+CUsbTransportLibusb::~CUsbTransportLibusb() {
+  Close();
+}
 
 bool CUsbTransportLibusb::ParsePath(const std::string& path, int& bus, int& address) {
   unsigned b = 0;
@@ -191,8 +207,8 @@ uint32_t CUsbTransportLibusb::ReadInterrupt(uint8_t* buffer, size_t size, size_t
   // larger request would wait for a short packet that a transfer of exactly
   // n x 64 bytes never sends.
   const size_t request = std::min(size, static_cast<size_t>(m_interruptPacketSize));
-  const int rc = libusb_interrupt_transfer(m_handle, m_interruptIn, buffer, static_cast<int>(request), &transferred,
-                                           Bounded(timeoutMs));
+  const int rc = libusb_interrupt_transfer(m_handle, m_interruptIn, buffer, static_cast<int>(request),
+                                           &transferred, Bounded(timeoutMs));
   got = static_cast<size_t>(transferred);
   return Win32FromLibusb(rc);
 }
@@ -201,8 +217,8 @@ uint32_t CUsbTransportLibusb::ReadBulk(uint8_t* buffer, size_t size, size_t& got
   got = 0;
   if (m_handle == nullptr) return ERROR_INVALID_HANDLE;
   int transferred = 0;
-  const int rc =
-      libusb_bulk_transfer(m_handle, m_bulkIn, buffer, static_cast<int>(size), &transferred, Bounded(timeoutMs));
+  const int rc = libusb_bulk_transfer(m_handle, m_bulkIn, buffer, static_cast<int>(size), &transferred,
+                                      Bounded(timeoutMs));
   got = static_cast<size_t>(transferred);
   return Win32FromLibusb(rc);
 }

@@ -22,13 +22,15 @@ int MillisLeft(Clock::time_point deadline) {
 }
 
 uint32_t ReadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 }  // namespace
 
-CUsbTransportSocket::~CUsbTransportSocket() { Close(); }
+CUsbTransportSocket::~CUsbTransportSocket() {
+  Close();
+}
 
 uint32_t CUsbTransportSocket::Open(const std::string& path) {
   Close();
@@ -114,7 +116,8 @@ uint32_t CUsbTransportSocket::_Pump(int waitMs) {
   return ERROR_SUCCESS;
 }
 
-uint32_t CUsbTransportSocket::_Read(uint8_t pipe, uint8_t* buffer, size_t size, size_t& got, unsigned timeoutMs) {
+uint32_t CUsbTransportSocket::_Read(uint8_t pipe, uint8_t* buffer, size_t size, size_t& got,
+                                    unsigned timeoutMs) {
   got = 0;
   if (m_fd < 0) return ERROR_INVALID_HANDLE;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -23,7 +23,6 @@ struct ParserFree {
   void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
 };
 
-
 }  // namespace
 
 struct CMsgFeed::Callbacks {

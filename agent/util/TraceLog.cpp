@@ -23,11 +23,16 @@ std::mutex& TraceMutex() {
 
 const char* LevelText(unsigned level) {
   switch (level) {
-    case LOG_DEBUG: return "DEBUG";
-    case LOG_INFO: return "INFO ";
-    case LOG_WARN: return "WARN ";
-    case LOG_ERROR: return "ERROR";
-    default: return "FATAL";
+    case LOG_DEBUG:
+      return "DEBUG";
+    case LOG_INFO:
+      return "INFO ";
+    case LOG_WARN:
+      return "WARN ";
+    case LOG_ERROR:
+      return "ERROR";
+    default:
+      return "FATAL";
   }
 }
 
@@ -98,7 +103,9 @@ bool LogEnable(unsigned threshold, const std::string& folder) {
   return true;
 }
 
-bool LogIsEnabled() { return g_traceLog.load(std::memory_order_acquire) != nullptr; }
+bool LogIsEnabled() {
+  return g_traceLog.load(std::memory_order_acquire) != nullptr;
+}
 
 std::string LogPath() {
   std::lock_guard<std::mutex> lock(TraceMutex());

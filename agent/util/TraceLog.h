@@ -36,7 +36,8 @@ void LogWriteV(unsigned level, const char* format, va_list args);
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))
 #endif
-inline void LogWrite(unsigned level, const char* format, ...) {
+inline void
+LogWrite(unsigned level, const char* format, ...) {
   if (g_traceLog.load(std::memory_order_acquire) == nullptr) return;
   va_list args;
   va_start(args, format);

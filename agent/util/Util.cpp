@@ -87,7 +87,9 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
-CRegistry& UserHive() { return CRegistry::Hive(RegHive::CurrentUser); }
+CRegistry& UserHive() {
+  return CRegistry::Hive(RegHive::CurrentUser);
+}
 
 bool CreateFolder(const std::string& path) {
   std::error_code ec;
@@ -102,7 +104,8 @@ void CUtil::Initialize() {
   UtilState& s = State();
   if (s.initialised) return;
   s.initialised = true;
-  s.version = Format("%d.%d.%d.%d", QV_VERSION_MAJOR, QV_VERSION_MINOR, QV_VERSION_BUILD, QV_VERSION_REVISION);
+  s.version =
+      Format("%d.%d.%d.%d", QV_VERSION_MAJOR, QV_VERSION_MINOR, QV_VERSION_BUILD, QV_VERSION_REVISION);
   s.documentVersion = s.version;
   s.os = CSystemInfo::GetVersion();
   s.osName = CSystemInfo::GetOsName();
@@ -124,9 +127,13 @@ void CUtil::Initialize() {
   s.agentName = LoadString(IDS_AGENT_NAME) + "/" + s.version + " (" + s.osName + ")";
 }
 
-bool CUtil::IsInitialized() { return State().initialised; }
+bool CUtil::IsInitialized() {
+  return State().initialised;
+}
 
-void CUtil::ResetForTests() { State() = UtilState(); }
+void CUtil::ResetForTests() {
+  State() = UtilState();
+}
 
 std::string CUtil::GetSectionKey(unsigned section) {
   return "Software\\" + LoadString(IDS_REGISTRY_KEY) + "\\" + LoadString(IDS_APP_TITLE) + "\\" +
@@ -153,11 +160,21 @@ bool CUtil::WriteProfileString(unsigned section, unsigned value, const std::stri
   return UserHive().SetString(GetSectionKey(section), LoadString(value), data);
 }
 
-bool CUtil::GetTaskbarIcon() { return GetProfileInt(IDS_SECTION_USERINTERFACE, IDS_VALUE_TASKBARICON, 0) != 0; }
-void CUtil::SetTaskbarIcon(bool on) { WriteProfileInt(IDS_SECTION_USERINTERFACE, IDS_VALUE_TASKBARICON, on ? 1 : 0); }
-bool CUtil::GetPowerdown() { return GetProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_POWERDOWN, 0) != 0; }
-void CUtil::SetPowerdown(bool on) { WriteProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_POWERDOWN, on ? 1 : 0); }
-bool CUtil::GetMultipleDevices() { return GetProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_MULTIPLEDEVICES, 0) != 0; }
+bool CUtil::GetTaskbarIcon() {
+  return GetProfileInt(IDS_SECTION_USERINTERFACE, IDS_VALUE_TASKBARICON, 0) != 0;
+}
+void CUtil::SetTaskbarIcon(bool on) {
+  WriteProfileInt(IDS_SECTION_USERINTERFACE, IDS_VALUE_TASKBARICON, on ? 1 : 0);
+}
+bool CUtil::GetPowerdown() {
+  return GetProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_POWERDOWN, 0) != 0;
+}
+void CUtil::SetPowerdown(bool on) {
+  WriteProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_POWERDOWN, on ? 1 : 0);
+}
+bool CUtil::GetMultipleDevices() {
+  return GetProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_MULTIPLEDEVICES, 0) != 0;
+}
 void CUtil::SetMultipleDevices(bool on) {
   WriteProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_MULTIPLEDEVICES, on ? 1 : 0);
 }
@@ -170,40 +187,66 @@ void CUtil::SetDeviceTimeout(unsigned ms) {
 int CUtil::GetDeviceMaxRetries(int defaultValue) {
   return GetProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_MAXRETRIES, defaultValue);
 }
-void CUtil::SetDeviceMaxRetries(int value) { WriteProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_MAXRETRIES, value); }
+void CUtil::SetDeviceMaxRetries(int value) {
+  WriteProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_MAXRETRIES, value);
+}
 int CUtil::GetDeviceMaxErrors(int defaultValue) {
   return GetProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_MAXERRORS, defaultValue);
 }
-void CUtil::SetDeviceMaxErrors(int value) { WriteProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_MAXERRORS, value); }
-std::string CUtil::GetDevicePorts() { return GetProfileString(IDS_SECTION_DEVICE, IDS_VALUE_PORTS, ""); }
+void CUtil::SetDeviceMaxErrors(int value) {
+  WriteProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_MAXERRORS, value);
+}
+std::string CUtil::GetDevicePorts() {
+  return GetProfileString(IDS_SECTION_DEVICE, IDS_VALUE_PORTS, "");
+}
 void CUtil::SetDevicePorts(const std::string& ports) {
   WriteProfileString(IDS_SECTION_DEVICE, IDS_VALUE_PORTS, ports);
 }
-const char* CUtil::DefaultServerName() { return "www.tavelnor.com"; }
+const char* CUtil::DefaultServerName() {
+  return "www.tavelnor.com";
+}
 std::string CUtil::GetServerName() {
   return GetProfileString(IDS_SECTION_SERVER, IDS_VALUE_NAME, DefaultServerName());
 }
-void CUtil::SetServerName(const std::string& name) { WriteProfileString(IDS_SECTION_SERVER, IDS_VALUE_NAME, name); }
-std::string CUtil::GetAccountName() { return GetProfileString(IDS_SECTION_SERVER, IDS_VALUE_ACCOUNTNAME, ""); }
+void CUtil::SetServerName(const std::string& name) {
+  WriteProfileString(IDS_SECTION_SERVER, IDS_VALUE_NAME, name);
+}
+std::string CUtil::GetAccountName() {
+  return GetProfileString(IDS_SECTION_SERVER, IDS_VALUE_ACCOUNTNAME, "");
+}
 void CUtil::SetAccountName(const std::string& name) {
   WriteProfileString(IDS_SECTION_SERVER, IDS_VALUE_ACCOUNTNAME, name);
 }
-std::string CUtil::GetEmail() { return GetProfileString(IDS_SECTION_SERVER, IDS_VALUE_EMAIL, ""); }
-void CUtil::SetEmail(const std::string& email) { WriteProfileString(IDS_SECTION_SERVER, IDS_VALUE_EMAIL, email); }
-int CUtil::GetServerMaxRetries() { return GetProfileInt(IDS_SECTION_SERVER, IDS_VALUE_MAXRETRIES, 5); }
-void CUtil::SetServerMaxRetries(int value) { WriteProfileInt(IDS_SECTION_SERVER, IDS_VALUE_MAXRETRIES, value); }
+std::string CUtil::GetEmail() {
+  return GetProfileString(IDS_SECTION_SERVER, IDS_VALUE_EMAIL, "");
+}
+void CUtil::SetEmail(const std::string& email) {
+  WriteProfileString(IDS_SECTION_SERVER, IDS_VALUE_EMAIL, email);
+}
+int CUtil::GetServerMaxRetries() {
+  return GetProfileInt(IDS_SECTION_SERVER, IDS_VALUE_MAXRETRIES, 5);
+}
+void CUtil::SetServerMaxRetries(int value) {
+  WriteProfileInt(IDS_SECTION_SERVER, IDS_VALUE_MAXRETRIES, value);
+}
 int CUtil::GetServerTimeout(int defaultValue) {
   return GetProfileInt(IDS_SECTION_SERVER, IDS_VALUE_TIMEOUT, defaultValue);
 }
-void CUtil::SetServerTimeout(int value) { WriteProfileInt(IDS_SECTION_SERVER, IDS_VALUE_TIMEOUT, value); }
+void CUtil::SetServerTimeout(int value) {
+  WriteProfileInt(IDS_SECTION_SERVER, IDS_VALUE_TIMEOUT, value);
+}
 std::string CUtil::GetAnnouncementsUrlSetting() {
   return GetProfileString(IDS_SECTION_SERVER, IDS_VALUE_ANNOUNCEMENTSURL, "");
 }
 void CUtil::SetAnnouncementsUrlSetting(const std::string& url) {
   WriteProfileString(IDS_SECTION_SERVER, IDS_VALUE_ANNOUNCEMENTSURL, url);
 }
-bool CUtil::GetEditActivities() { return GetProfileInt(IDS_SECTION_DATA, IDS_VALUE_EDITACTIVITIES, 0) != 0; }
-void CUtil::SetEditActivities(bool on) { WriteProfileInt(IDS_SECTION_DATA, IDS_VALUE_EDITACTIVITIES, on ? 1 : 0); }
+bool CUtil::GetEditActivities() {
+  return GetProfileInt(IDS_SECTION_DATA, IDS_VALUE_EDITACTIVITIES, 0) != 0;
+}
+void CUtil::SetEditActivities(bool on) {
+  WriteProfileInt(IDS_SECTION_DATA, IDS_VALUE_EDITACTIVITIES, on ? 1 : 0);
+}
 bool CUtil::GetAllowTimeConflicts() {
   return GetProfileInt(IDS_SECTION_DATA, IDS_VALUE_ALLOWTIMECONFLICTS, 0) != 0;
 }
@@ -240,38 +283,63 @@ void CUtil::MigrateOldSettings() {
   copyDword(IDS_OLD_MAXINETRETRIES, IDS_SECTION_SERVER, IDS_VALUE_MAXRETRIES);
 }
 
-std::string CUtil::GetDataFolder() { return State().dataFolder; }
+std::string CUtil::GetDataFolder() {
+  return State().dataFolder;
+}
 
 std::string CUtil::GetQueueFolder(int resend) {
   return resend != 0 ? State().queueResendFolder : State().queueFolder;
 }
 
-std::string CUtil::GetHistoryFile() { return JoinPath(State().dataFolder, LoadString(IDS_HISTORY_FILE)); }
+std::string CUtil::GetHistoryFile() {
+  return JoinPath(State().dataFolder, LoadString(IDS_HISTORY_FILE));
+}
 
 std::string CUtil::GetAnnouncementsFile() {
   return JoinPath(State().dataFolder, LoadString(IDS_ANNOUNCEMENTS_FILE));
 }
 
-std::string CUtil::GetVersion() { return State().version; }
-std::string CUtil::GetDocumentVersion() { return State().documentVersion; }
-
-unsigned CUtil::GetVersionNumber() {
-  return QV_VERSION_MAJOR * 1000000u + QV_VERSION_MINOR * 10000u + QV_VERSION_BUILD * 100u + QV_VERSION_REVISION;
+std::string CUtil::GetVersion() {
+  return State().version;
+}
+std::string CUtil::GetDocumentVersion() {
+  return State().documentVersion;
 }
 
-uint32_t CUtil::GetPlatformId() { return State().os.platformId; }
-uint32_t CUtil::GetMajorVersion() { return State().os.major; }
-uint32_t CUtil::GetMinorVersion() { return State().os.minor; }
+unsigned CUtil::GetVersionNumber() {
+  return QV_VERSION_MAJOR * 1000000u + QV_VERSION_MINOR * 10000u + QV_VERSION_BUILD * 100u +
+         QV_VERSION_REVISION;
+}
+
+uint32_t CUtil::GetPlatformId() {
+  return State().os.platformId;
+}
+uint32_t CUtil::GetMajorVersion() {
+  return State().os.major;
+}
+uint32_t CUtil::GetMinorVersion() {
+  return State().os.minor;
+}
 
 std::string CUtil::GetOsName() {
   return State().initialised ? State().osName : CSystemInfo::GetOsName();
 }
 
-std::string CUtil::GetAgentName() { return State().agentName; }
-std::string CUtil::GetModulePath() { return CShellFolders::GetModulePath(); }
-std::string CUtil::GetServerBaseUrl() { return State().serverBaseUrl; }
-std::string CUtil::GetUrlActivities() { return State().activitiesUrl; }
-std::string CUtil::GetUrlInbox() { return State().inboxUrl; }
+std::string CUtil::GetAgentName() {
+  return State().agentName;
+}
+std::string CUtil::GetModulePath() {
+  return CShellFolders::GetModulePath();
+}
+std::string CUtil::GetServerBaseUrl() {
+  return State().serverBaseUrl;
+}
+std::string CUtil::GetUrlActivities() {
+  return State().activitiesUrl;
+}
+std::string CUtil::GetUrlInbox() {
+  return State().inboxUrl;
+}
 
 std::string CUtil::UrlEncode(const std::string& text) {
   static const char hex[] = "0123456789ABCDEF";
@@ -325,7 +393,8 @@ uint64_t CUtil::GetQueuedBytes() {
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
       const std::string name = it->path().filename().string();
-      if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+      if (name.size() < suffix.size() ||
+          name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
         continue;
       }
       std::error_code sizeError;
@@ -384,15 +453,19 @@ uint32_t CUtil::GzipFileWhole(const char* source, const char* target) {
 std::string CUtil::GetErrorText(HRESULT code) {
   if (code >= 0) return std::string();
   switch (HRESULT_FACILITY(code)) {
-    case FACILITY_WIN32: return GetSystemMessage(HRESULT_CODE(code));
-    case FACILITY_HTTP: return GetHttpStatusText(HRESULT_CODE(code));
-    default: return "Unknown error";
+    case FACILITY_WIN32:
+      return GetSystemMessage(HRESULT_CODE(code));
+    case FACILITY_HTTP:
+      return GetHttpStatusText(HRESULT_CODE(code));
+    default:
+      return "Unknown error";
   }
 }
 
 std::string CUtil::GetSystemMessage(uint32_t number) {
   std::string text = Win32MessageText(number);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n' || text.back() == '\t')) {
+  while (!text.empty() &&
+         (text.back() == ' ' || text.back() == '\r' || text.back() == '\n' || text.back() == '\t')) {
     text.pop_back();
   }
   if (text.empty()) return "Unknown error";
@@ -401,10 +474,14 @@ std::string CUtil::GetSystemMessage(uint32_t number) {
 
 std::string CUtil::GetHttpStatusText(unsigned status) {
   switch (status) {
-    case 400: return LoadString(IDS_ERR_HTTP_400);
-    case 401: return LoadString(IDS_ERR_HTTP_401);
-    case 407: return LoadString(IDS_ERR_HTTP_407);
-    default: return Format(LoadString(IDS_HTTP_STATUS).c_str(), status);
+    case 400:
+      return LoadString(IDS_ERR_HTTP_400);
+    case 401:
+      return LoadString(IDS_ERR_HTTP_401);
+    case 407:
+      return LoadString(IDS_ERR_HTTP_407);
+    default:
+      return Format(LoadString(IDS_HTTP_STATUS).c_str(), status);
   }
 }
 

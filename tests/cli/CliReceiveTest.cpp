@@ -27,8 +27,9 @@ class CliReceive : public ::testing::Test {
 protected:
   void Start(const std::string& json = {}) {
     std::string error;
-    sim = json.empty() ? CGarminSim::FromFile((qvtest::DataDir() / "sim" / "two_tracks_a301.json").string(), &error)
-                       : CGarminSim::FromJson(json, &error);
+    sim = json.empty()
+              ? CGarminSim::FromFile((qvtest::DataDir() / "sim" / "two_tracks_a301.json").string(), &error)
+              : CGarminSim::FromJson(json, &error);
     ASSERT_TRUE(sim) << error;
     ASSERT_TRUE(sim->StartSerial(pty));
   }
@@ -42,8 +43,9 @@ TEST_F(CliReceive, SummaryAndDocumentOfASerialReceiver) {
   const auto doc = home.Path() / "out.qvx";
   const auto r = RunProgram({QV_CLI_PATH, "receive", "--port", pty, "--summary", "--out", doc.string()});
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("\"MORNING RUN\" points=3 segments=1 first=2024-05-01T06:00:00Z last=2024-05-01T06:00:20Z"),
-            std::string::npos)
+  EXPECT_NE(
+      r.out.find("\"MORNING RUN\" points=3 segments=1 first=2024-05-01T06:00:00Z last=2024-05-01T06:00:20Z"),
+      std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("\"EVENING RIDE\" points=3"), std::string::npos);
   EXPECT_NE(r.out.find("Received 0 runs, 0 laps, 2 tracks, 6 track points"), std::string::npos);
@@ -67,7 +69,8 @@ TEST_F(CliReceive, PowerDownSwitchesTheReceiverOff) {
   const auto r = RunProgram({QV_CLI_PATH, "receive", "--port", pty, "--powerdown"});
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("Receiver powered down"), std::string::npos) << r.out;
-  for (int i = 0; i < 50 && !sim->IsPoweredOff(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (int i = 0; i < 50 && !sim->IsPoweredOff(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_TRUE(sim->IsPoweredOff());
 }
 

@@ -79,7 +79,8 @@ TEST_F(UsbSocketTransport, WritesArriveFramedOnTheWritePipe) {
   ASSERT_EQ(got.size(), 5 + sizeof packet);
   EXPECT_EQ(got[0], 'W');
   EXPECT_EQ(got[1], sizeof packet);
-  EXPECT_EQ(std::vector<uint8_t>(got.begin() + 5, got.end()), std::vector<uint8_t>(packet, packet + sizeof packet));
+  EXPECT_EQ(std::vector<uint8_t>(got.begin() + 5, got.end()),
+            std::vector<uint8_t>(packet, packet + sizeof packet));
 }
 
 TEST_F(UsbSocketTransport, TransfersAreRoutedToTheirPipeInOrder) {
@@ -135,7 +136,8 @@ TEST_F(UsbSocketTransport, AGarbledStreamIsInvalidData) {
   receiver->Send('X', {1});
   uint8_t buffer[16];
   size_t got = 0;
-  EXPECT_EQ(transport->ReadInterrupt(buffer, sizeof buffer, got, 500), static_cast<uint32_t>(ERROR_INVALID_DATA));
+  EXPECT_EQ(transport->ReadInterrupt(buffer, sizeof buffer, got, 500),
+            static_cast<uint32_t>(ERROR_INVALID_DATA));
 }
 
 TEST(UsbTransport, ClosedTransportsRefuseWork) {

@@ -57,6 +57,8 @@ void WriteFile(const std::filesystem::path& path, const std::string& content) {
   out << content;
 }
 
-std::filesystem::path DataDir() { return QV_TEST_DATA_DIR; }
+std::filesystem::path DataDir() {
+  return QV_TEST_DATA_DIR;
+}
 
 }  // namespace qvtest

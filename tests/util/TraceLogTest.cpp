@@ -49,7 +49,8 @@ TEST_F(TraceLogTest, FileAppearsWithTheFirstLineOnly) {
   LogWrite(LOG_INFO, "CUtil::Initialize()");
   ASSERT_TRUE(std::filesystem::exists(path));
   const std::string text = qvtest::ReadFile(path);
-  EXPECT_TRUE(std::regex_match(text, std::regex(R"(INFO  \d\d:\d\d:\d\d\.\d{3} CUtil::Initialize\(\)\n)"))) << text;
+  EXPECT_TRUE(std::regex_match(text, std::regex(R"(INFO  \d\d:\d\d:\d\d\.\d{3} CUtil::Initialize\(\)\n)")))
+      << text;
 }
 
 TEST_F(TraceLogTest, LevelTextsAndThreshold) {
@@ -87,7 +88,8 @@ TEST_F(TraceLogTest, HeaderLines) {
   LogWriteHeader();
   const std::string text = qvtest::ReadFile(LogPath());
   EXPECT_TRUE(std::regex_search(
-      text, std::regex(R"(^INFO  [0-9:.]+ [A-Z][a-z]+day, [A-Z][a-z]+ \d\d, \d{4} \d\d:\d\d:\d\d$)", std::regex::multiline)))
+      text, std::regex(R"(^INFO  [0-9:.]+ [A-Z][a-z]+day, [A-Z][a-z]+ \d\d, \d{4} \d\d:\d\d:\d\d$)",
+                       std::regex::multiline)))
       << text;
   EXPECT_NE(text.find(" Agent: 2.3.0.0\n"), std::string::npos);
   EXPECT_NE(text.find(" PlatformId=2 MajorVersion="), std::string::npos);
@@ -128,7 +130,8 @@ TEST_F(TraceLogTest, LinesFromManyThreadsNeverInterleave) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([t] {
-      for (int i = 0; i < 500; ++i) LogWrite(LOG_INFO, "thread %d line %d %s", t, i, std::string(200, 'x').c_str());
+      for (int i = 0; i < 500; ++i)
+        LogWrite(LOG_INFO, "thread %d line %d %s", t, i, std::string(200, 'x').c_str());
     });
   }
   for (auto& th : threads) th.join();

@@ -135,9 +135,10 @@ TEST_F(UtilTest, UploadAddressNeedsBothAccountAndEmailAndIsEncoded) {
   EXPECT_EQ(CUtil::GetUrlTxServer(false), "");
   CUtil::SetEmail("a+b@example.org");
   CUtil::SetAccountName("Tom & Jerry");
-  EXPECT_EQ(CUtil::GetUrlTxServer(false),
-            "/trail/service/qvx/file.qv?username.value=Tom%20%26%20Jerry&emailAddress.value=a%2Bb%40example.org"
-            "&timeConflictsAllowed=false");
+  EXPECT_EQ(
+      CUtil::GetUrlTxServer(false),
+      "/trail/service/qvx/file.qv?username.value=Tom%20%26%20Jerry&emailAddress.value=a%2Bb%40example.org"
+      "&timeConflictsAllowed=false");
   EXPECT_NE(CUtil::GetUrlTxServer(true).find("timeConflictsAllowed=true"), std::string::npos);
   EXPECT_EQ(CUtil::UrlEncode("AZaz09-._~"), "AZaz09-._~");
 }
