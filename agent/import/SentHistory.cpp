@@ -7,22 +7,11 @@
 #include <filesystem>
 #include <memory>
 
+#include "import/ExpatSupport.h"
 #include "platform/AtomicFile.h"
 #include "util/Util.h"
 
 namespace {
-
-bool NameIs(const char* name, const char* expected) {
-  for (; *name != '\0' && *expected != '\0'; ++name, ++expected) {
-    const char a = (*name >= 'A' && *name <= 'Z') ? static_cast<char>(*name - 'A' + 'a') : *name;
-    if (a != *expected) return false;
-  }
-  return *name == '\0' && *expected == '\0';
-}
-
-struct ParserFree {
-  void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
-};
 
 // Length of the well-formed UTF-8 sequence of a character XML allows at the
 // start of text, or 0 when the bytes there are not one.
@@ -95,7 +84,7 @@ bool CSentHistory::Load(const ReadFunction& read) {
   m_inHistory = false;
   m_inActivity = false;
 
-  std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
+  ExpatParserPtr parser(XML_ParserCreate(nullptr));
   if (!parser) return false;
   XML_Parser p = parser.get();
   XML_SetUserData(p, this);
@@ -148,15 +137,15 @@ bool CSentHistory::LoadFile(const std::string& path) {
 
 void CSentHistory::_OnStartElement(const char* name, const char** attributes) {
   if (m_depth == 0) {
-    if (NameIs(name, "history")) m_inHistory = true;
-  } else if (m_depth == 1 && m_inHistory && NameIs(name, "activity")) {
+    if (XmlNameIs(name, "history")) m_inHistory = true;
+  } else if (m_depth == 1 && m_inHistory && XmlNameIs(name, "activity")) {
     m_inActivity = true;
     const char* device = "";
     const char* begin = "";
     for (const char** a = attributes; a != nullptr && a[0] != nullptr; a += 2) {
-      if (NameIs(a[0], "device")) {
+      if (XmlNameIs(a[0], "device")) {
         device = a[1];
-      } else if (NameIs(a[0], "begin")) {
+      } else if (XmlNameIs(a[0], "begin")) {
         begin = a[1];
       }
     }
@@ -166,9 +155,9 @@ void CSentHistory::_OnStartElement(const char* name, const char** attributes) {
 }
 
 void CSentHistory::_OnEndElement(const char* name) {
-  if (m_depth == 1 && NameIs(name, "history")) {
+  if (m_depth == 1 && XmlNameIs(name, "history")) {
     m_inHistory = false;
-  } else if (m_depth == 2 && NameIs(name, "activity")) {
+  } else if (m_depth == 2 && XmlNameIs(name, "activity")) {
     m_inActivity = false;
   }
   --m_depth;

@@ -7,23 +7,10 @@
 #include <filesystem>
 #include <memory>
 
+#include "import/ExpatSupport.h"
 #include "platform/AtomicFile.h"
 
-namespace {
-
-bool NameIs(const char* name, const char* expected) {
-  for (; *name != '\0' && *expected != '\0'; ++name, ++expected) {
-    const char a = (*name >= 'A' && *name <= 'Z') ? static_cast<char>(*name - 'A' + 'a') : *name;
-    if (a != *expected) return false;
-  }
-  return *name == '\0' && *expected == '\0';
-}
-
-struct ParserFree {
-  void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
-};
-
-}  // namespace
+namespace {}  // namespace
 
 struct CMsgFeed::Callbacks {
   static void XMLCALL StartElement(void* userData, const XML_Char* name, const XML_Char** /*attributes*/) {
@@ -59,7 +46,7 @@ bool CMsgFeed::Parse(const ReadFunction& read) {
   m_readFailed = false;
   m_errorLine = 0;
 
-  std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
+  ExpatParserPtr parser(XML_ParserCreate(nullptr));
   if (!parser) {
     m_errorCode = XML_ERROR_NO_MEMORY;
     return false;
@@ -124,31 +111,31 @@ std::string CMsgFeed::GetParseErrorText() const {
 void CMsgFeed::_OnStartElement(const char* name) {
   switch (m_depth) {
     case 0:
-      if (NameIs(name, "rss")) m_inRss = true;
+      if (XmlNameIs(name, "rss")) m_inRss = true;
       break;
     case 1:
-      if (m_inRss && NameIs(name, "channel")) m_inChannel = true;
+      if (m_inRss && XmlNameIs(name, "channel")) m_inChannel = true;
       break;
     case 2:
       if (!m_inChannel) break;
-      if (NameIs(name, "item")) {
+      if (XmlNameIs(name, "item")) {
         m_inItem = true;
         m_items.emplace_back();
-      } else if (NameIs(name, "title")) {
+      } else if (XmlNameIs(name, "title")) {
         m_inTitle = true;
-      } else if (NameIs(name, "link")) {
+      } else if (XmlNameIs(name, "link")) {
         m_inLink = true;
-      } else if (NameIs(name, "description")) {
+      } else if (XmlNameIs(name, "description")) {
         m_inDescription = true;
       }
       break;
     case 3:
       if (!m_inItem) break;
-      if (NameIs(name, "title")) {
+      if (XmlNameIs(name, "title")) {
         m_inTitle = true;
-      } else if (NameIs(name, "link")) {
+      } else if (XmlNameIs(name, "link")) {
         m_inLink = true;
-      } else if (NameIs(name, "description")) {
+      } else if (XmlNameIs(name, "description")) {
         m_inDescription = true;
       }
       break;
@@ -162,20 +149,20 @@ void CMsgFeed::_OnEndElement(const char* name) {
   --m_depth;
   switch (m_depth) {
     case 0:
-      if (NameIs(name, "rss")) m_inRss = false;
+      if (XmlNameIs(name, "rss")) m_inRss = false;
       break;
     case 1:
-      if (NameIs(name, "channel")) m_inChannel = false;
+      if (XmlNameIs(name, "channel")) m_inChannel = false;
       break;
     case 2:
     case 3:
-      if (m_depth == 2 && NameIs(name, "item")) {
+      if (m_depth == 2 && XmlNameIs(name, "item")) {
         m_inItem = false;
-      } else if (NameIs(name, "title")) {
+      } else if (XmlNameIs(name, "title")) {
         m_inTitle = false;
-      } else if (NameIs(name, "link")) {
+      } else if (XmlNameIs(name, "link")) {
         m_inLink = false;
-      } else if (NameIs(name, "description")) {
+      } else if (XmlNameIs(name, "description")) {
         m_inDescription = false;
       }
       break;
