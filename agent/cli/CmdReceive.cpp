@@ -10,12 +10,10 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliPorts.h"
 #include "data/GpsUnits.h"
-#include "garmin/GarminErrors.h"
-#include "link/CommsSerial.h"
-#include "link/CommsUsb.h"
-#include "link/GpsGarminSerial.h"
-#include "link/GpsGarminUsb.h"
+#include "garmin/GpsGarmin.h"
+#include "link/CommsDevice.h"
 #include "resources/StringIds.h"
 #include "resources/StringTable.h"
 #include "util/Util.h"
@@ -24,35 +22,11 @@ void PrintReceiveSummary(const CGpsDataSet& set, FILE* out);
 
 namespace {
 
-struct CandidatePort {
-  std::string path;
-  std::string friendlyName;
-  bool usb = false;
-};
-
 // The UTC text of a point's time; "-" when it has none.
 std::string PointTimeText(const CGpsDataTrackPoint* point) {
   const CGpsDataValue* time = point != nullptr ? point->FindValue(QUANTITY_TIME, MODIFIER_INSTANT) : nullptr;
   const std::string text = time != nullptr ? time->Format(UNIT_UNIXTIME) : std::string();
   return text.empty() ? "-" : text;
-}
-
-std::unique_ptr<CGpsGarmin> OpenReceiver(const CandidatePort& port) {
-  std::unique_ptr<CGpsGarmin> gps;
-  CCommsDevice* comms = nullptr;
-  if (port.usb) {
-    auto usb = std::make_unique<CGpsGarminUsb>();
-    comms = usb->GetCommsDevice();
-    gps = std::move(usb);
-  } else {
-    auto serial = std::make_unique<CGpsGarminSerial>();
-    comms = serial->GetCommsDevice();
-    gps = std::move(serial);
-  }
-  comms->SetDevicePath(port.path);
-  comms->SetFriendlyName(port.friendlyName);
-  comms->SetTimeout(CUtil::GetDeviceTimeout());
-  return gps;
 }
 
 // The exchange document of what was received; with gzip it is compressed the
@@ -105,30 +79,16 @@ int RunReceive(const std::vector<std::string>& args) {
   if (gzip && !outGiven) return CliUsageError("--gzip needs --out FILE");
   if (!rest.empty()) return CliUsageError("unexpected argument '" + rest.front() + "'");
 
-  std::vector<CandidatePort> candidates;
-  if (portGiven) {
-    if (port.rfind("serial:", 0) == 0) port = port.substr(7);
-    if (port.empty()) return CliUsageError("option --port needs a port");
-    const bool usb = port.rfind("usb:", 0) == 0 || port.rfind("usbsim:", 0) == 0;
-    candidates.push_back({port, port, usb});
-  } else {
-    CCommsSerial serial;
-    for (bool found = serial.FindFirstCommsDevice(); found; found = serial.FindNextCommsDevice()) {
-      candidates.push_back({serial.GetDevicePath(), serial.GetFriendlyName(), false});
-    }
-    CCommsUsb usb;
-    for (bool found = usb.FindFirstCommsDevice(); found; found = usb.FindNextCommsDevice()) {
-      candidates.push_back({usb.GetDevicePath(), usb.GetFriendlyName(), true});
-    }
-  }
+  const std::vector<CandidatePort> candidates = CandidatePorts(portGiven, port);
+  if (portGiven && candidates.empty()) return CliUsageError("option --port needs a port");
   if (candidates.empty()) {
     std::printf("%s\n", LoadString(IDS_MSG_NO_DEVICE).c_str());
     return CLI_FAILED;
   }
   for (const CandidatePort& candidate : candidates) {
-    std::unique_ptr<CGpsGarmin> gps = OpenReceiver(candidate);
+    std::unique_ptr<CGpsGarmin> gps = CreateReceiver(candidate);
     if (!gps->OpenGpsDevice(GPS_DIRECTION_RX)) {
-      std::printf("No device found on %s\n", candidate.friendlyName.c_str());
+      std::printf("%s\n", OpenFailureText(*gps, candidate).c_str());
       continue;
     }
     unsigned count = 0;
