@@ -92,45 +92,20 @@ bool CSentHistory::Load(const ReadFunction& read) {
   XML_SetEntityDeclHandler(p, Callbacks::EntityDeclaration);
   m_parser = p;
 
-  bool ok = true;
-  char buffer[kChunkSize];
-  for (;;) {
-    int64_t got = read ? read(buffer, sizeof(buffer)) : 0;
-    if (got < 0) {
-      ok = false;
-      got = 0;
-    }
-    if (got > static_cast<int64_t>(sizeof(buffer))) got = sizeof(buffer);
-    const bool last = got == 0;
-    if (XML_Parse(p, buffer, static_cast<int>(got), last ? XML_TRUE : XML_FALSE) == XML_STATUS_ERROR) {
-      ok = false;
-      break;
-    }
-    if (last) break;
-  }
+  const XmlFeedResult fed = FeedExpatParser(p, read, kChunkSize);
   m_parser = nullptr;
-  return ok;
+  return !fed.parseError && !fed.readFailed;
 }
 
 bool CSentHistory::LoadText(std::string_view text) {
-  size_t offset = 0;
-  return Load([&](char* buffer, size_t size) -> int64_t {
-    const size_t n = std::min(size, text.size() - offset);
-    text.copy(buffer, n, offset);
-    offset += n;
-    return static_cast<int64_t>(n);
-  });
+  return Load(XmlTextSource(text));
 }
 
 bool CSentHistory::LoadFile(const std::string& path) {
   Reset();
   FILE* file = std::fopen(path.c_str(), "r");
   if (file == nullptr) return false;
-  const bool ok = Load([file](char* buffer, size_t size) -> int64_t {
-    const size_t got = std::fread(buffer, 1, size, file);
-    if (got == 0 && std::ferror(file) != 0) return -1;
-    return static_cast<int64_t>(got);
-  });
+  const bool ok = Load(XmlFileSource(file));
   std::fclose(file);
   return ok;
 }

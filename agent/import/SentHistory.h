@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "import/ExpatSupport.h"
+
 struct XML_ParserStruct;
 
 struct CSentHistoryEntry {
@@ -21,7 +23,7 @@ class CSentHistory {
 public:
   // Fills buffer with at most size bytes: the count, 0 at the end of the
   // input, a negative value when the input failed.
-  using ReadFunction = std::function<int64_t(char* buffer, size_t size)>;
+  using ReadFunction = XmlByteSource;
   static constexpr size_t kChunkSize = 128;
 
   void Reset();

@@ -58,24 +58,14 @@ bool CMsgFeed::Parse(const ReadFunction& read) {
   XML_SetEntityDeclHandler(p, Callbacks::EntityDeclaration);
   m_parser = p;
 
-  char buffer[kChunkSize];
-  for (;;) {
-    int64_t got = read ? read(buffer, sizeof(buffer)) : 0;
-    if (got < 0) {
-      m_readFailed = true;
-      got = 0;
-    }
-    if (got > static_cast<int64_t>(sizeof(buffer))) got = sizeof(buffer);
-    const bool last = got == 0;
-    if (XML_Parse(p, buffer, static_cast<int>(got), last ? XML_TRUE : XML_FALSE) == XML_STATUS_ERROR) {
-      m_errorCode = XML_GetErrorCode(p);
-      m_errorLine = XML_GetCurrentLineNumber(p);
-      m_parser = nullptr;
-      return false;
-    }
-    if (last) break;
-  }
+  const XmlFeedResult fed = FeedExpatParser(p, read, kChunkSize);
   m_parser = nullptr;
+  m_readFailed = fed.readFailed;
+  if (fed.parseError) {
+    m_errorCode = XML_GetErrorCode(p);
+    m_errorLine = XML_GetCurrentLineNumber(p);
+    return false;
+  }
   return !m_readFailed;
 }
 
@@ -83,23 +73,13 @@ bool CMsgFeed::ParseFile(const std::string& path) {
   Reset();
   FILE* file = std::fopen(path.c_str(), "r");
   if (file == nullptr) return false;
-  const bool ok = Parse([file](char* buffer, size_t size) -> int64_t {
-    const size_t got = std::fread(buffer, 1, size, file);
-    if (got == 0 && std::ferror(file) != 0) return -1;
-    return static_cast<int64_t>(got);
-  });
+  const bool ok = Parse(XmlFileSource(file));
   std::fclose(file);
   return ok;
 }
 
 bool CMsgFeed::ParseText(std::string_view text) {
-  size_t offset = 0;
-  return Parse([&](char* buffer, size_t size) -> int64_t {
-    const size_t n = std::min(size, text.size() - offset);
-    text.copy(buffer, n, offset);
-    offset += n;
-    return static_cast<int64_t>(n);
-  });
+  return Parse(XmlTextSource(text));
 }
 
 std::string CMsgFeed::GetParseErrorText() const {
