@@ -125,6 +125,8 @@ TEST_F(ShellOpenTest, TheHandlerInheritsNoOpenFiles) {
 }
 
 TEST_F(ShellOpenTest, FailsWhenThereIsNoHandler) {
+  // Only the test's folder: a desktop's own xdg-open in /usr/bin must not answer here.
+  qvtest::CScopedEnv onlyHere{"PATH", m_dir.Str()};
   EXPECT_FALSE(CShell::Open("http://127.0.0.1/"));
   InstallHandler("exit 0\n");
   fs::permissions(m_dir.Path() / "xdg-open", fs::perms::owner_read);
