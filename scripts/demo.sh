@@ -84,17 +84,20 @@ echo "Tavelnor Agent demo"
 echo "  simulated receiver: $port (a week of runs and rides)"
 echo "  reference service:  $address"
 echo "  throw-away home:    $home"
+echo "  inbox:              $inbox"
 
 if [ -x "$agent" ]; then
   # The windowed agent opens the browser on its start page when there is a display.
   if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then "$agent" & else "$agent" --no-browser & fi
   pids+=($!)
-  echo "  inbox:              $inbox"
   echo "Close the agent or press Ctrl+C to stop the demo."
   wait "${pids[-1]}" || true
 else
   "$cli" sync
-  echo "  inbox:              $inbox"
+  echo
+  "$cli" messages
+  echo
+  echo "What arrived is listed in the inbox: $inbox"
   echo "Press Ctrl+C to stop the demo."
   wait "$service_pid" || true
 fi
