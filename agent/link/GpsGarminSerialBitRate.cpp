@@ -65,11 +65,15 @@ unsigned CGpsGarminSerial::NegotiateBitRate(unsigned highest) {
     return m_linkBitRate;
   }
   const unsigned rate = NominalSerialBitRate(accepted);
-  if (rate <= SERIAL_DEFAULT_BIT_RATE || rate > wanted || !IsSupportedBitRate(rate)) {
-    // An answer of 9600 is a refusal that changes nothing; a rate the port
-    // cannot take is turned down by leaving it unacknowledged.
-    if (rate == SERIAL_DEFAULT_BIT_RATE) _TransmitAck(LINK_PID_BAUD_ACPT_DATA);
-    LogWrite(LOG_INFO, "CGpsGarminSerial::NegotiateBitRate() receiver offers %u, staying at 9600",
+  if (rate == SERIAL_DEFAULT_BIT_RATE) {
+    // A refusal: taking it changes nothing.
+    _TransmitAck(LINK_PID_BAUD_ACPT_DATA);
+    LogWrite(LOG_INFO, "CGpsGarminSerial::NegotiateBitRate() receiver stays at 9600");
+    return m_linkBitRate;
+  }
+  if (rate < SERIAL_DEFAULT_BIT_RATE || rate > wanted || !IsSupportedBitRate(rate)) {
+    // Turned down by leaving the offer unacknowledged: the receiver keeps 9600.
+    LogWrite(LOG_INFO, "CGpsGarminSerial::NegotiateBitRate() receiver offers %u, port stays at 9600",
              static_cast<unsigned>(accepted));
     return m_linkBitRate;
   }

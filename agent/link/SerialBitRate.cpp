@@ -4,8 +4,11 @@
 
 namespace {
 
-// The rates Garmin serial receivers offer, slowest first.
+// The rates a host asks for, slowest first.
 constexpr unsigned kUsualRates[] = {9600, 19200, 38400, 57600, 115200, 230400};
+// Every nominal rate a receiver's answer may stand for, the usual ones and
+// the rates of UARTs that a serial port may not be able to take.
+constexpr unsigned kNominalRates[] = {4800, 9600, 14400, 19200, 28800, 38400, 57600, 76800, 115200, 230400};
 
 }  // namespace
 
@@ -19,7 +22,7 @@ unsigned SerialBitRateToRequest(unsigned highest) {
 }
 
 unsigned NominalSerialBitRate(uint32_t reported) {
-  for (unsigned rate : kUsualRates) {
+  for (unsigned rate : kNominalRates) {
     // |reported - rate| <= 5 % of rate, in integers.
     const uint64_t difference = reported > rate ? reported - rate : rate - reported;
     if (difference * 20 <= rate) return rate;

@@ -47,8 +47,8 @@ constexpr unsigned SERIAL_BIT_RATE_REVERT_MS = 2000;
 // the usual rates above 9600 that is not above it and that the port can be
 // set to; 0 when there is none (stay at 9600).
 unsigned SerialBitRateToRequest(unsigned highest);
-// The usual rate a receiver's reported rate stands for (within 5 %); 0 when
-// it is near none of them.
+// The nominal rate a receiver's reported rate stands for (within 5 %), which
+// the port may or may not be able to take; 0 when it is near none.
 unsigned NominalSerialBitRate(uint32_t reported);
 // Whether a rate is one of the usual ones (9600 included).
 bool IsUsualSerialBitRate(unsigned bitsPerSecond);
