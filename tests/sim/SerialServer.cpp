@@ -148,7 +148,11 @@ void CSimSerialServer::_HostGone() {
 
 void CSimSerialServer::_FollowHostBitRate() {
   m_bitRate.Tick(Clock::now());
-  if (!m_bitRate.OnHostRate(SimHostBitRate(m_master), Clock::now())) return;
+  const unsigned hostRate = SimHostBitRate(m_master);
+  // A frame cut by the host's change of speed never ends well.
+  if (hostRate != m_hostRate) m_decoder.Reset();
+  m_hostRate = hostRate;
+  if (!m_bitRate.OnHostRate(hostRate, Clock::now())) return;
   if (m_awaitingAck && !m_outgoing.empty() && m_outgoing.front().id == SIM_PID_BAUD_ACPT_DATA) {
     m_outgoing.pop_front();
     m_awaitingAck = false;

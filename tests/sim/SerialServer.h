@@ -68,6 +68,7 @@ private:
   std::atomic<bool> m_resetCounters{false};
 
   CSimBitRate m_bitRate;
+  unsigned m_hostRate = CSimBitRate::kDefaultRate;  // the host's line speed when last looked at
   // Link-thread state.
   CSimFrameDecoder m_decoder;
   std::deque<SimPacket> m_outgoing;
