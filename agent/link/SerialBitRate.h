@@ -2,6 +2,9 @@
 // deals in. A receiver starts every session at 9600 bit/s; the host may ask it
 // for a faster rate for the rest of the session and must bring it back to 9600
 // before it lets go of the port, because the next program expects 9600.
+// Garmin describes the exchange in the appendix "Changing the baud rate in
+// Garmin mode" of the technical specifications of its GPS 15H/15L and 18x
+// receivers.
 //
 // The exchange, host first:
 //   1. LINK_PID_RQST_DATA, data = uint16 0: "turn off all requests", so that
