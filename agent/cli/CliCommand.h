@@ -36,3 +36,8 @@ bool CliTakeOption(std::vector<std::string>& args, const std::string& name, std:
                    std::string& error);
 // Takes a flag "--name" out of args.
 bool CliTakeFlag(std::vector<std::string>& args, const std::string& name);
+
+// Takes "--baud RATE" out of args: when given, RATE replaces the setting
+// Device\SerialBitRate for this process (0: never switch a serial link). False
+// with a message in `error` for a rate that is not 0 or a usual serial rate.
+bool CliTakeBitRateOption(std::vector<std::string>& args, std::string& error);

@@ -76,6 +76,7 @@ int RunReceive(const std::vector<std::string>& args) {
   const bool outGiven = CliTakeOption(rest, "--out", out, error);
   if (!error.empty()) return CliUsageError(error);
   const bool gzip = CliTakeFlag(rest, "--gzip");
+  if (!CliTakeBitRateOption(rest, error)) return CliUsageError(error);
   if (gzip && !outGiven) return CliUsageError("--gzip needs --out FILE");
   if (!rest.empty()) return CliUsageError("unexpected argument '" + rest.front() + "'");
 
@@ -124,10 +125,11 @@ int RunReceive(const std::vector<std::string>& args) {
 
 const CCliRegistrar registrar(
     {"receive",
-     "receive [--port PORT] [--summary] [--powerdown] [--out FILE.qvx [--gzip]] [--diagnostics FILE]",
-     "download everything from the receiver; --summary lists the activities, "
-     "--powerdown switches it off, --out writes the exchange document (--gzip: "
-     "compressed as queued), --diagnostics writes FILE when the data look incomplete",
+     "receive [--port PORT] [--baud RATE] [--summary] [--powerdown] [--out FILE.qvx [--gzip]] "
+     "[--diagnostics FILE]",
+     "download everything from the receiver; --baud asks a serial receiver for RATE (0: stay at 9600), "
+     "--summary lists the activities, --powerdown switches it off, --out writes the exchange document "
+     "(--gzip: compressed as queued), --diagnostics writes FILE when the data look incomplete",
      RunReceive});
 
 }  // namespace

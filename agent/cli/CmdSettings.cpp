@@ -32,6 +32,7 @@ std::vector<SettingRow> SettingsTable() {
       {IDS_SECTION_DEVICE, IDS_VALUE_MAXRETRIES, true, std::nullopt},
       {IDS_SECTION_DEVICE, IDS_VALUE_MAXERRORS, true, std::nullopt},
       {IDS_SECTION_DEVICE, IDS_VALUE_PORTS, false, ""},
+      {IDS_SECTION_DEVICE, IDS_VALUE_SERIALBITRATE, true, "0"},
       {IDS_SECTION_SERVER, IDS_VALUE_NAME, false, CUtil::DefaultServerName()},
       {IDS_SECTION_SERVER, IDS_VALUE_ACCOUNTNAME, false, ""},
       {IDS_SECTION_SERVER, IDS_VALUE_EMAIL, false, ""},

@@ -152,6 +152,7 @@ int RunSync(const std::vector<std::string>& args) {
   if (portGiven && port.empty()) return CliUsageError("option --port needs a port");
   const bool all = CliTakeFlag(rest, "--all");
   const bool noUpload = CliTakeFlag(rest, "--no-upload");
+  if (!CliTakeBitRateOption(rest, error)) return CliUsageError(error);
   if (!rest.empty()) return CliUsageError("unexpected argument '" + rest.front() + "'");
 
   CMessageWindow window;
@@ -247,10 +248,10 @@ int RunSync(const std::vector<std::string>& args) {
   return exitCode;
 }
 
-const CCliRegistrar registrar({"sync", "sync [--port PORT] [--all] [--no-upload]",
+const CCliRegistrar registrar({"sync", "sync [--port PORT] [--baud RATE] [--all] [--no-upload]",
                                "receive from every receiver found (or the one on PORT), queue the new "
-                               "activities (--all: every activity) and record them as sent; --no-upload "
-                               "leaves the queue for later",
+                               "activities (--all: every activity) and record them as sent; --baud asks "
+                               "serial receivers for RATE; --no-upload leaves the queue for later",
                                RunSync});
 
 }  // namespace

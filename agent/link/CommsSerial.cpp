@@ -96,3 +96,18 @@ bool CCommsSerial::ReadCommsDevice(uint8_t* buffer, unsigned bufferSize, unsigne
       return false;
   }
 }
+
+bool CCommsSerial::SetBitRate(unsigned bitsPerSecond) {
+  LogWrite(LOG_INFO, "CCommsSerial::SetBitRate() %u", bitsPerSecond);
+  if (!m_port.IsOpen()) {
+    SetLastError(E_HANDLE, IDS_ERR_SERIAL_OPEN);
+    return false;
+  }
+  if (m_port.SetBitRate(bitsPerSecond) != SerialStatus::Ok) {
+    SetLastError(HRESULT_FROM_WIN32(m_port.LastError()), IDS_ERR_SERIAL_OPEN);
+    LogWrite(LOG_ERROR, "CCommsSerial::SetBitRate(): unable to set %u: error %u", bitsPerSecond,
+             m_port.LastError());
+    return false;
+  }
+  return true;
+}

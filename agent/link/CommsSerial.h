@@ -20,6 +20,13 @@ public:
   bool ReadCommsDevice(uint8_t* buffer, unsigned bufferSize, unsigned& bytesRead) override;
 
   bool IsOpen() const { return m_port.IsOpen(); }
+  // Changes the open port's speed once what was written has gone out; false
+  // with the port's error (message 3500) when the port cannot be set to it.
+  bool SetBitRate(unsigned bitsPerSecond);
+  unsigned GetBitRate() const { return m_port.GetBitRate(); }
+  static bool IsSupportedBitRate(unsigned bitsPerSecond) {
+    return CSerialPort::IsSupportedBitRate(bitsPerSecond);
+  }
 
 private:
   CSerialPort m_port;

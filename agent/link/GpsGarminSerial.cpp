@@ -7,6 +7,7 @@
 #include "link/SerialFrame.h"
 #include "resources/StringIds.h"
 #include "util/TraceLog.h"
+#include "util/Util.h"
 
 CGpsGarminSerial::CGpsGarminSerial() = default;
 
@@ -25,6 +26,7 @@ bool CGpsGarminSerial::OpenGpsDevice(int direction) {
   }
   const bool valid = ValidateDevice();
   if (!valid) CloseGpsDevice();
+  if (valid) NegotiateBitRate(CUtil::GetSerialBitRate());
   if (!ProgressStep(1, direction)) {
     CloseGpsDevice();
     return false;

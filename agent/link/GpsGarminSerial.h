@@ -7,6 +7,7 @@
 
 #include "garmin/GpsGarmin.h"
 #include "link/CommsSerial.h"
+#include "link/SerialBitRate.h"
 
 class CGpsGarminSerial : public CCommsSerial, public CGpsGarmin {
 public:
@@ -18,6 +19,8 @@ public:
   // that fails.
   bool OpenGpsDevice(int direction) override;
   bool CloseGpsDevice() override;
+  // Brings a switched link back to 9600 bit/s before the port closes.
+  bool CloseCommsDevice() override;
 
   bool TransmitProductRequest() override;
   bool TransmitCommand(uint16_t command) override;
@@ -28,6 +31,16 @@ public:
   // count times. Only the low byte of the id travels on the wire.
   bool TransmitPacket(unsigned packetId, const uint8_t* data, unsigned size) override;
 
+  // The faster link of a session (GpsGarminSerialBitRate.cpp). Negotiate asks
+  // the validated receiver for the fastest rate up to `highest` that both it
+  // and the port can do, and proves it; whatever goes wrong, the link goes on
+  // at 9600 and no error is left behind. Returns the link's rate.
+  unsigned NegotiateBitRate(unsigned highest);
+  // Back to 9600 on both ends; keeps the errors stored before. False when
+  // the receiver did not confirm (the port is at 9600 all the same).
+  bool RestoreBitRate();
+  unsigned GetLinkBitRate() const { return m_linkBitRate; }
+
 protected:
   bool _TransmitRawPacket(unsigned packetId, const uint8_t* data, unsigned size);
   // The next complete frame of the receive buffer, reading from the port as
@@ -36,6 +49,17 @@ protected:
   bool _ExtractDataFromPacket(size_t bodyStart, size_t bodyEnd, uint8_t& packetId, uint8_t& size);
   bool _TransmitAck(uint8_t packetId);
 
+  // Bit-rate change: a packet acknowledged without counting toward progress
+  // (it runs also after a cancel), the request and the receiver's answer,
+  // the line's change, the two pings, and the way back after a failure.
+  bool _TransmitLinkPacket(uint8_t packetId, const uint8_t* data, unsigned size);
+  bool _RequestBitRate(unsigned bitsPerSecond, uint32_t& accepted);
+  bool _SwitchLine(unsigned bitsPerSecond);
+  bool _PingReceiver(unsigned times);
+  void _ReturnTo9600(unsigned failedRate);
+
   // Whether the last _ReadRawPacket failed on a bad frame (as opposed to the port).
   bool m_lastReadBadFrame = false;
+  // The rate both ends use now.
+  unsigned m_linkBitRate = SERIAL_DEFAULT_BIT_RATE;
 };

@@ -31,6 +31,21 @@ uint32_t LockError(int err) {
   return err == EWOULDBLOCK ? ERROR_ACCESS_DENIED : Win32FromErrno(err);
 }
 
+// The line speeds a receiver link may use, with their termios codes.
+struct LineSpeed {
+  unsigned bitsPerSecond;
+  speed_t code;
+};
+constexpr LineSpeed kLineSpeeds[] = {{4800, B4800},   {9600, B9600},     {19200, B19200},  {38400, B38400},
+                                     {57600, B57600}, {115200, B115200}, {230400, B230400}};
+
+const LineSpeed* FindLineSpeed(unsigned bitsPerSecond) {
+  for (const LineSpeed& speed : kLineSpeeds) {
+    if (speed.bitsPerSecond == bitsPerSecond) return &speed;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 CSerialPort::CSerialPort() = default;
@@ -160,6 +175,35 @@ SerialStatus CSerialPort::Read(uint8_t* buffer, size_t size, unsigned timeoutMs,
     if (n == 0 && (p.revents & POLLHUP) != 0) return _Fail(SerialStatus::IoFailed, ERROR_BROKEN_PIPE);
     if (RemainingMs(deadline) == 0) return _Fail(SerialStatus::Timeout, ERROR_TIMEOUT);
   }
+}
+
+SerialStatus CSerialPort::SetBitRate(unsigned bitsPerSecond) {
+  if (m_fd < 0) return _Fail(SerialStatus::NotOpen, ERROR_INVALID_HANDLE);
+  const LineSpeed* speed = FindLineSpeed(bitsPerSecond);
+  if (speed == nullptr) return _Fail(SerialStatus::InitFailed, ERROR_INVALID_PARAMETER);
+  termios line{};
+  if (tcgetattr(m_fd, &line) != 0) return _Fail(SerialStatus::InitFailed, GetLastWin32Error());
+  cfsetispeed(&line, speed->code);
+  cfsetospeed(&line, speed->code);
+  if (tcsetattr(m_fd, TCSAFLUSH, &line) != 0) return _Fail(SerialStatus::InitFailed, GetLastWin32Error());
+  // Some drivers take the call and keep their old speed.
+  if (GetBitRate() != bitsPerSecond) return _Fail(SerialStatus::InitFailed, ERROR_NOT_SUPPORTED);
+  m_lastError = 0;
+  return SerialStatus::Ok;
+}
+
+unsigned CSerialPort::GetBitRate() const {
+  termios line{};
+  if (m_fd < 0 || tcgetattr(m_fd, &line) != 0) return 0;
+  const speed_t code = cfgetospeed(&line);
+  for (const LineSpeed& speed : kLineSpeeds) {
+    if (speed.code == code) return speed.bitsPerSecond;
+  }
+  return 0;
+}
+
+bool CSerialPort::IsSupportedBitRate(unsigned bitsPerSecond) {
+  return FindLineSpeed(bitsPerSecond) != nullptr;
 }
 
 bool CSerialPort::IsAvailable(const std::string& path) {

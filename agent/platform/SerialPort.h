@@ -43,6 +43,16 @@ public:
   // or Timeout when none arrived within timeoutMs.
   SerialStatus Read(uint8_t* buffer, size_t size, unsigned timeoutMs, size_t& got);
 
+  // Changes the line's speed once everything written so far has left the
+  // port; bytes that arrived and were not read yet are discarded, since they
+  // straddle the change. InitFailed (ERROR_INVALID_PARAMETER for a rate the
+  // port cannot be set to) leaves the speed as it was.
+  SerialStatus SetBitRate(unsigned bitsPerSecond);
+  // The line's speed in bits per second; 0 when closed or not a known rate.
+  unsigned GetBitRate() const;
+  // Whether SetBitRate can set this speed at all.
+  static bool IsSupportedBitRate(unsigned bitsPerSecond);
+
   // Win32 number of the last failure (0 after a success).
   uint32_t LastError() const { return m_lastError; }
 

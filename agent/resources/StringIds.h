@@ -47,6 +47,7 @@ enum StringId : unsigned {
   IDS_OLD_MAXINETRETRIES = 1108,
   IDS_VALUE_PORTS = 1109,             // Device\Ports: extra ports to search, ';'-separated
   IDS_VALUE_ANNOUNCEMENTSURL = 1110,  // Server\AnnouncementsUrl: overrides string 3008
+  IDS_VALUE_SERIALBITRATE = 1111,     // Device\SerialBitRate: highest serial rate to ask for, 0 = never
 
   // Page texts: status lines of the device threads, file name formats, page
   // fragments filled with printf arguments (2000-2032).

@@ -66,6 +66,7 @@ constexpr SStringEntry kStrings[] = {
     {IDS_OLD_MAXINETRETRIES, "MaxInetRetries"},
     {IDS_VALUE_PORTS, "Ports"},
     {IDS_VALUE_ANNOUNCEMENTSURL, "AnnouncementsUrl"},
+    {IDS_VALUE_SERIALBITRATE, "SerialBitRate"},
 
     // Status lines of the device threads, file name formats, page fragments
     // filled with printf arguments.

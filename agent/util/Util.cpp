@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -35,6 +36,12 @@ struct UtilState {
   std::string inboxUrl;
   std::string agentName;
 };
+
+// The serial rate given for this process alone; -1 when the setting decides.
+std::atomic<long long>& SerialBitRateForProcess() {
+  static std::atomic<long long> rate{-1};
+  return rate;
+}
 
 UtilState& State() {
   static UtilState state;
@@ -133,6 +140,7 @@ bool CUtil::IsInitialized() {
 
 void CUtil::ResetForTests() {
   State() = UtilState();
+  SerialBitRateForProcess().store(-1);
 }
 
 std::string CUtil::GetSectionKey(unsigned section) {
@@ -201,6 +209,17 @@ std::string CUtil::GetDevicePorts() {
 }
 void CUtil::SetDevicePorts(const std::string& ports) {
   WriteProfileString(IDS_SECTION_DEVICE, IDS_VALUE_PORTS, ports);
+}
+unsigned CUtil::GetSerialBitRate() {
+  const long long forProcess = SerialBitRateForProcess().load();
+  if (forProcess >= 0) return static_cast<unsigned>(forProcess);
+  return static_cast<unsigned>(GetProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_SERIALBITRATE, 0));
+}
+void CUtil::SetSerialBitRate(unsigned bitsPerSecond) {
+  WriteProfileInt(IDS_SECTION_DEVICE, IDS_VALUE_SERIALBITRATE, static_cast<int>(bitsPerSecond));
+}
+void CUtil::SetSerialBitRateForProcess(long long bitsPerSecond) {
+  SerialBitRateForProcess().store(bitsPerSecond < 0 ? -1 : bitsPerSecond);
 }
 const char* CUtil::DefaultServerName() {
   return "www.tavelnor.com";

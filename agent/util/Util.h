@@ -42,6 +42,12 @@ public:
   static void SetDeviceMaxErrors(int value);
   static std::string GetDevicePorts();
   static void SetDevicePorts(const std::string& ports);
+  // Device\SerialBitRate: 0 (never switch a serial link) or the highest rate
+  // to ask a serial receiver for. A rate given for this process alone (the
+  // command line's --baud) takes the setting's place; -1 removes it again.
+  static unsigned GetSerialBitRate();
+  static void SetSerialBitRate(unsigned bitsPerSecond);
+  static void SetSerialBitRateForProcess(long long bitsPerSecond);
   static std::string GetServerName();
   static void SetServerName(const std::string& name);
   static std::string GetAccountName();

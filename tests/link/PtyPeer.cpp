@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -90,6 +91,24 @@ bool CPtyPeer::WaitForHostFrames(size_t count, int timeoutMs) const {
   std::unique_lock<std::mutex> lock(m_mutex);
   return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                             [&] { return m_frames.size() >= count; });
+}
+
+unsigned CPtyPeer::HostBitRate() const {
+  // The master reports the settings of the slave, which the host changes.
+  termios line{};
+  if (tcgetattr(m_master, &line) != 0) return 0;
+  switch (cfgetospeed(&line)) {
+    case B9600:
+      return 9600;
+    case B38400:
+      return 38400;
+    case B57600:
+      return 57600;
+    case B115200:
+      return 115200;
+    default:
+      return 0;
+  }
 }
 
 void CPtyPeer::_Run() {

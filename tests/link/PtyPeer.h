@@ -48,6 +48,8 @@ public:
   std::vector<PeerFrame> HostFrames() const;
   // Waits until the host sent at least `count` frames.
   bool WaitForHostFrames(size_t count, int timeoutMs) const;
+  // The line speed the host set on its end; 0 when not a usual one.
+  unsigned HostBitRate() const;
 
 private:
   void _Run();

@@ -37,12 +37,16 @@ std::unique_ptr<CGarminSim> CGarminSim::FromFile(const std::string& path, std::s
   return std::make_unique<CGarminSim>(std::move(scenario));
 }
 
-bool CGarminSim::StartSerial(std::string& slavePath) {
+CSimSerialServer& CGarminSim::_Serial() {
   if (!m_serial) {
     m_serial = std::make_unique<CSimSerialServer>(*m_receiver, *m_hostLog, m_scenario.ackTimeoutMs,
                                                   m_scenario.sendAttempts);
   }
-  return m_serial->Start(slavePath, m_lastError);
+  return *m_serial;
+}
+
+bool CGarminSim::StartSerial(std::string& slavePath) {
+  return _Serial().Start(slavePath, m_lastError);
 }
 
 CSimUsbServer& CGarminSim::_Usb() {
@@ -157,11 +161,19 @@ SimFaults CGarminSim::Faults() const {
 }
 
 void CGarminSim::SetPacing(bool realWireRate) {
-  if (!m_serial) {
-    m_serial = std::make_unique<CSimSerialServer>(*m_receiver, *m_hostLog, m_scenario.ackTimeoutMs,
-                                                  m_scenario.sendAttempts);
-  }
-  m_serial->SetPacing(realWireRate);
+  _Serial().SetPacing(realWireRate);
+}
+
+void CGarminSim::SetBitRateOptions(const SimBitRateOptions& options) {
+  _Serial().BitRate().SetOptions(options);
+}
+
+unsigned CGarminSim::BitRate() const {
+  return m_serial ? m_serial->BitRate().Rate() : CSimBitRate::kDefaultRate;
+}
+
+std::vector<unsigned> CGarminSim::BitRateChanges() const {
+  return m_serial ? m_serial->BitRate().Changes() : std::vector<unsigned>();
 }
 
 std::vector<SimTrack> CGarminSim::UploadedTracks() const {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sim/Scenario.h"
+#include "sim/SimBitRate.h"
 #include "sim/SimPacket.h"
 #include "sim/SimUsbFaults.h"
 
@@ -82,6 +83,13 @@ public:
   size_t UsbSessionStarts() const;
   size_t UsbConnections() const;
 
+  // The serial line's speed: how the receiver answers a bit-rate request (it
+  // accepts up to 115200 unless told otherwise), its own speed now, and every
+  // speed it switched to.
+  void SetBitRateOptions(const SimBitRateOptions& options);
+  unsigned BitRate() const;
+  std::vector<unsigned> BitRateChanges() const;
+
   // The power-off command makes the receiver silent until PowerOn().
   bool IsPoweredOff() const;
   void PowerOn();
@@ -91,6 +99,7 @@ public:
 
 private:
   CSimUsbServer& _Usb();
+  CSimSerialServer& _Serial();
 
   CSimScenario m_scenario;
   std::unique_ptr<CSimHostLog> m_hostLog;

@@ -15,8 +15,10 @@
 
 namespace {
 
-// One byte on the wire is 10 bits at 9600 baud.
-constexpr auto kByteTime = std::chrono::microseconds(1042);
+// One byte on the wire is 10 bits.
+std::chrono::nanoseconds ByteTime(unsigned bitsPerSecond) {
+  return std::chrono::nanoseconds(10'000'000'000LL / bitsPerSecond);
+}
 constexpr size_t kPacedChunk = 8;
 // How long the loop sleeps while no host holds the slave open.
 constexpr int kNoHostPollMs = 10;
@@ -116,6 +118,7 @@ void CSimSerialServer::_Run() {
       _HostGone();
       continue;
     }
+    _FollowHostBitRate();
     if (m_awaitingAck && Clock::now() >= m_ackDeadline) {
       if (m_attempts >= m_sendAttempts) {
         // The host stopped answering: give up the rest of this transfer.
@@ -143,8 +146,28 @@ void CSimSerialServer::_HostGone() {
   poll(&wake, 1, kNoHostPollMs);
 }
 
+void CSimSerialServer::_FollowHostBitRate() {
+  m_bitRate.Tick(Clock::now());
+  const unsigned hostRate = SimHostBitRate(m_master);
+  // A frame cut by the host's change of speed never ends well.
+  if (hostRate != m_hostRate) m_decoder.Reset();
+  m_hostRate = hostRate;
+  if (!m_bitRate.OnHostRate(hostRate, Clock::now())) return;
+  if (m_awaitingAck && !m_outgoing.empty() && m_outgoing.front().id == SIM_PID_BAUD_ACPT_DATA) {
+    m_outgoing.pop_front();
+    m_awaitingAck = false;
+  }
+}
+
 void CSimSerialServer::_HandleBytes(const uint8_t* bytes, size_t count) {
   std::vector<SimFrame> frames;
+  _FollowHostBitRate();
+  if (SimHostBitRate(m_master) != m_bitRate.Rate()) {
+    std::vector<uint8_t> noise(bytes, bytes + count);
+    for (uint8_t& byte : noise) byte = CSimBitRate::Garble(byte);
+    m_decoder.Feed(noise.data(), noise.size(), frames);
+    return;
+  }
   m_decoder.Feed(bytes, count, frames);
   for (const SimFrame& frame : frames) _HandleFrame(frame);
 }
@@ -158,6 +181,7 @@ void CSimSerialServer::_ApplyCounterReset() {
 
 void CSimSerialServer::_HandleFrame(const SimFrame& frame) {
   _ApplyCounterReset();
+  if (m_bitRate.IsDeaf()) return;
   if (!frame.good) {
     m_hostLog.AddBadFrame();
     if (!m_receiver.IsSilent()) _SendLinkPacket(SIM_PID_NAK, static_cast<uint8_t>(frame.packet.id));
@@ -167,6 +191,7 @@ void CSimSerialServer::_HandleFrame(const SimFrame& frame) {
   const uint8_t headId = m_outgoing.empty() ? 0 : static_cast<uint8_t>(m_outgoing.front().id);
   if (frame.packet.id == SIM_PID_ACK) {
     if (m_awaitingAck && !frame.packet.data.empty() && frame.packet.data[0] == headId) {
+      m_bitRate.OnAcknowledged(headId, Clock::now());
       m_outgoing.pop_front();
       m_awaitingAck = false;
     }
@@ -183,7 +208,9 @@ void CSimSerialServer::_HandleFrame(const SimFrame& frame) {
     _SendLinkPacket(SIM_PID_NAK, static_cast<uint8_t>(frame.packet.id));
     return;
   }
-  SimReply reply = m_receiver.HandleHostPacket(frame.packet);
+  SimReply reply;
+  const bool bitRatePacket = !m_receiver.IsSilent() && m_bitRate.HandleHostPacket(frame.packet, reply);
+  if (!bitRatePacket) reply = m_receiver.HandleHostPacket(frame.packet);
   if (reply.acknowledge) _SendLinkPacket(SIM_PID_ACK, static_cast<uint8_t>(frame.packet.id));
   // A new request ends whatever transfer was still going, as on a real receiver.
   if (reply.abortTransfer || !reply.packets.empty()) {
@@ -218,6 +245,13 @@ bool CSimSerialServer::_WriteFrame(const SimPacket& packet, bool corruptChecksum
 
 bool CSimSerialServer::_WriteBytes(const uint8_t* bytes, size_t count) {
   const bool paced = m_pacing || m_receiver.Faults().pacing9600;
+  const unsigned rate = m_bitRate.Rate();
+  std::vector<uint8_t> noise;
+  if (SimHostBitRate(m_master) != rate) {
+    noise.assign(bytes, bytes + count);
+    for (uint8_t& byte : noise) byte = CSimBitRate::Garble(byte);
+    bytes = noise.data();
+  }
   auto due = Clock::now();
   size_t done = 0;
   int stalls = 0;
@@ -225,7 +259,7 @@ bool CSimSerialServer::_WriteBytes(const uint8_t* bytes, size_t count) {
     const size_t chunk = paced ? std::min(kPacedChunk, count - done) : count - done;
     if (paced) {
       // A byte is available to the host only once the wire has carried it.
-      due += kByteTime * chunk;
+      due += ByteTime(rate) * chunk;
       std::this_thread::sleep_until(due);
     }
     const ssize_t written = write(m_master, bytes + done, chunk);

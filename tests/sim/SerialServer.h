@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/SerialFraming.h"
+#include "sim/SimBitRate.h"
 #include "sim/SimPacket.h"
 
 class CSimReceiver;
@@ -33,12 +34,17 @@ public:
   void SetPacing(bool realWireRate) { m_pacing = realWireRate; }
   // Restarts the fault counters (host packets seen, packets sent).
   void ResetFaultCounters() { m_resetCounters = true; }
+  // The receiver's line speed and how it answers a bit-rate request.
+  CSimBitRate& BitRate() { return m_bitRate; }
+  const CSimBitRate& BitRate() const { return m_bitRate; }
 
 private:
   using Clock = std::chrono::steady_clock;
 
   void _Run();
   void _HandleBytes(const uint8_t* bytes, size_t count);
+  // Keeps the receiver's line speed in step with the host's switches.
+  void _FollowHostBitRate();
   void _HandleFrame(const SimFrame& frame);
   void _SendHead();
   void _SendLinkPacket(uint8_t id, uint8_t ackedId);
@@ -61,6 +67,8 @@ private:
   std::atomic<bool> m_pacing{false};
   std::atomic<bool> m_resetCounters{false};
 
+  CSimBitRate m_bitRate;
+  unsigned m_hostRate = CSimBitRate::kDefaultRate;  // the host's line speed when last looked at
   // Link-thread state.
   CSimFrameDecoder m_decoder;
   std::deque<SimPacket> m_outgoing;

@@ -26,6 +26,7 @@ void PrintUsage() {
                "usage: garmin-sim --scenario FILE [--record FILE] [--pacing] [--silent]\n"
                "                  [--bad-checksum N] [--nak N] [--no-ack N] [--garbage]\n"
                "                  [--second-product-request] [--pid248] [--no-power-off-ack]\n"
+               "                  [--bit-rate accept|refuse|ignore|silent] [--max-bit-rate N]\n"
                "                  [--usb SOCKET [--usb-interrupt-transfers] [--usb-app-session]\n"
                "                   [--usb-session-size N] [--usb-announce-on-bulk] [--usb-truncate N]]\n");
 }
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
   std::string usbSocket;
   SimUsbFaults usbFaults;
   bool usbInterruptTransfers = false;
+  SimBitRateOptions bitRate;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     bool ok = true;
@@ -77,6 +79,17 @@ int main(int argc, char** argv) {
       ok = ReadCount(argc, argv, i, nak);
     } else if (arg == "--no-ack") {
       ok = ReadCount(argc, argv, i, noAck);
+    } else if (arg == "--bit-rate" && i + 1 < argc) {
+      const std::string mode = argv[++i];
+      ok = mode == "accept" || mode == "refuse" || mode == "ignore" || mode == "silent";
+      bitRate.mode = mode == "refuse"   ? SimBitRateMode::Refuse
+                     : mode == "ignore" ? SimBitRateMode::Ignore
+                     : mode == "silent" ? SimBitRateMode::AcceptThenSilent
+                                        : SimBitRateMode::Accept;
+    } else if (arg == "--max-bit-rate") {
+      int highest = 0;
+      ok = ReadCount(argc, argv, i, highest);
+      bitRate.highest = static_cast<unsigned>(highest);
     } else if (arg == "--usb" && i + 1 < argc) {
       usbSocket = argv[++i];
     } else if (arg == "--usb-interrupt-transfers") {
@@ -120,6 +133,7 @@ int main(int argc, char** argv) {
   if (noAck) faults.noAckHostPacket = noAck;
   sim->SetFaults(faults);
   sim->SetPacing(pacing);
+  sim->SetBitRateOptions(bitRate);
 
   struct sigaction action {};
   action.sa_handler = OnSignal;
