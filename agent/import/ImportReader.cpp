@@ -4,12 +4,16 @@
 #include "import/KmlReader.h"
 #include "import/TrainingCenterReader.h"
 
-std::string GetImportExtension(const std::string& path) {
+std::string GetFileExtension(const std::string& path) {
   size_t end = path.size();
   while (end > 0 && path[end - 1] == '.') --end;
   const size_t dot = path.rfind('.', end == 0 ? 0 : end - 1);
   const size_t start = dot == std::string::npos || end == 0 ? 0 : dot + 1;
-  std::string extension = path.substr(start, end - start);
+  return path.substr(start, end - start);
+}
+
+std::string GetImportExtension(const std::string& path) {
+  std::string extension = GetFileExtension(path);
   for (char& c : extension) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }

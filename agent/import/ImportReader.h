@@ -8,7 +8,9 @@
 #include "import/XmlFileReader.h"
 
 // The text after the last "." of path (empty pieces between full stops are
-// skipped), in upper case; a path without a full stop is its own extension.
+// skipped), as written; a path without a full stop is its own extension.
+std::string GetFileExtension(const std::string& path);
+// The same in upper case: what chooses the reader.
 std::string GetImportExtension(const std::string& path);
 
 // A new reader for the file's extension: GPX and QVGPX for GPX files; HST,

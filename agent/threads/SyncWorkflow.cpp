@@ -8,6 +8,7 @@
 
 #include "data/GpsDataSet.h"
 #include "data/GpsDevice.h"
+#include "import/ImportReader.h"
 #include "link/CommsDevice.h"
 #include "link/CommsRegistry.h"
 #include "link/CommsSerial.h"
@@ -60,6 +61,20 @@ bool Exists(const std::string& path) {
 void RemoveFile(const std::string& path) {
   std::error_code ec;
   std::filesystem::remove(path, ec);
+}
+
+// A name for new files of a queue folder: the time stamp, made unique with
+// "-2", "-3", ... while a file with one of the suffixes (".qvx.gz", ...) is
+// there, so that two documents of one second never replace one another.
+std::string NewQueueName(const std::string& folder, const std::vector<std::string>& suffixes) {
+  const std::string stamp = LocalTimeStamp();
+  std::string name = stamp;
+  for (int n = 2;; ++n) {
+    bool taken = false;
+    for (const std::string& suffix : suffixes) taken = taken || Exists(folder + "/" + name + suffix);
+    if (!taken) return name;
+    name = stamp + "-" + std::to_string(n);
+  }
 }
 
 std::string DeviceText(const CGpsDataSet& data, const CCommsDevice* port) {
@@ -291,18 +306,8 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   const std::string gz = LoadString(IDS_EXT_GZ);
   const std::string txt = "txt";
 
-  // Two documents within one second (several receivers, or a quick second
-  // run) must not replace one another in the queue.
-  const std::string stamp = LocalTimeStamp();
-  std::string name = stamp;
-  for (int n = 2;; ++n) {
-    const bool taken = Exists(FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, qvx, gz)) ||
-                       Exists(FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, txt, gz)) ||
-                       Exists(FillPath(IDS_FORMAT_PATH_EXT, folder, name, qvx)) ||
-                       Exists(FillPath(IDS_FORMAT_PATH_EXT, folder, name, txt));
-    if (!taken) break;
-    name = stamp + "-" + std::to_string(n);
-  }
+  const std::string name =
+      NewQueueName(folder, {"." + qvx + "." + gz, "." + txt + "." + gz, "." + qvx, "." + txt});
   const std::string documentPath = FillPath(IDS_FORMAT_PATH_EXT, folder, name, qvx);
   const std::string diagnosticsPath = FillPath(IDS_FORMAT_PATH_EXT, folder, name, txt);
   LogWrite(LOG_INFO, "QVX file: %s", documentPath.c_str());
@@ -341,4 +346,29 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   RemoveFile(documentPath);
   RemoveFile(diagnosticsPath);
   return queued;
+}
+
+bool CSyncWorkflow::QueueImportFile(const std::string& path, int resend, std::string& queuedPath,
+                                    std::string& errorText) {
+  queuedPath.clear();
+  errorText.clear();
+  const std::string folder = CUtil::GetQueueFolder(resend);
+  if (folder.empty()) {
+    errorText = CUtil::GetSystemMessage(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  const std::string extension = GetFileExtension(path);
+  const std::string gz = LoadString(IDS_EXT_GZ);
+  const std::string name = NewQueueName(folder, {"." + extension + "." + gz});
+  const std::string target = FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, extension, gz);
+  const uint32_t error = CUtil::GzipFileWhole(path.c_str(), target.c_str());
+  if (error != 0) {
+    errorText = CUtil::GetSystemMessage(error);
+    return false;
+  }
+  LogWrite(LOG_INFO, "Compressed import file: %s", target.c_str());
+  queuedPath = target;
+  return true;
 }

@@ -100,6 +100,13 @@ public:
   // with nothing queued, when the document could not be written whole.
   bool WriteQueueDocument(int resend);
 
+  // The import page's "to the service": the file, unchanged, compressed
+  // into the queue (resend: QueueResend) as "<stamp>.<extension>.gz", the
+  // extension as the file's name has it. False, with errorText and nothing
+  // queued, when the file cannot be read or the queue not written.
+  static bool QueueImportFile(const std::string& path, int resend, std::string& queuedPath,
+                              std::string& errorText);
+
   // The number of included activities (segments) of a data set.
   static int CountIncludedActivities(const CGpsDataSet& data);
 
