@@ -217,9 +217,14 @@ TEST(ThreadTxDevice, CancelStopsTheUploadWithinAPacket) {
   FillRoute(data, 400);
   rig.thread.SetTxData(&data);
   size_t packetsAtCancel = 0;
+  bool transferring = false;
   rig.onUpdate = [&](WPARAM wParam) {
-    if (HIWORD(wParam) == THREAD_UPD_PROGRESS && packetsAtCancel == 0 &&
-        rig.thread.GetProgressPercent() > 0) {
+    // Once the upload runs: the status line says so before the first record goes.
+    if (HIWORD(wParam) == THREAD_UPD_STATUS) {
+      const auto line = rig.thread.GetStatusList().GetLast();
+      transferring = line && line->text.rfind("Transfering", 0) == 0;
+    }
+    if (HIWORD(wParam) == THREAD_UPD_PROGRESS && transferring && packetsAtCancel == 0) {
       rig.thread.RequestAbort();
       packetsAtCancel = sim->HostAppPackets().size();
     }
