@@ -8,6 +8,7 @@
 
 #include "data/GpsDataSet.h"
 #include "data/GpsDevice.h"
+#include "import/ImportReader.h"
 #include "link/CommsDevice.h"
 #include "link/CommsRegistry.h"
 #include "link/CommsSerial.h"
@@ -341,4 +342,45 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   RemoveFile(documentPath);
   RemoveFile(diagnosticsPath);
   return queued;
+}
+
+namespace {
+
+// A name for a file queued in folder with suffix: the time stamp, made
+// unique with "-2", "-3", ... as the queue documents are, so that two files
+// of one second never replace one another.
+std::string NewQueueName(const std::string& folder, const std::string& suffix) {
+  const std::string stamp = LocalTimeStamp();
+  std::string name = stamp;
+  for (int n = 2;; ++n) {
+    if (!Exists(folder + "/" + name + suffix)) return name;
+    name = stamp + "-" + std::to_string(n);
+  }
+}
+
+}  // namespace
+
+bool CSyncWorkflow::QueueImportFile(const std::string& path, int resend, std::string& queuedPath,
+                                    std::string& errorText) {
+  queuedPath.clear();
+  errorText.clear();
+  const std::string folder = CUtil::GetQueueFolder(resend);
+  if (folder.empty()) {
+    errorText = CUtil::GetSystemMessage(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  const std::string extension = GetFileExtension(path);
+  const std::string gz = LoadString(IDS_EXT_GZ);
+  const std::string name = NewQueueName(folder, "." + extension + "." + gz);
+  const std::string target = FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, extension, gz);
+  const uint32_t error = CUtil::GzipFileWhole(path.c_str(), target.c_str());
+  if (error != 0) {
+    errorText = CUtil::GetSystemMessage(error);
+    return false;
+  }
+  LogWrite(LOG_INFO, "Compressed import file: %s", target.c_str());
+  queuedPath = target;
+  return true;
 }

@@ -93,6 +93,13 @@ public:
   // queued, or a trace is being written that the service should see.
   static bool IsUploadDue();
 
+  // The import page's "to the service": the file, unchanged, compressed
+  // into the queue (resend: QueueResend) as "<stamp>.<extension>.gz", the
+  // extension as the file's name has it. False, with errorText and nothing
+  // queued, when the file cannot be read or the queue not written.
+  static bool QueueImportFile(const std::string& path, int resend, std::string& queuedPath,
+                              std::string& errorText);
+
   // Turns the current driver's data set (its included activities) into
   // queue files: the exchange document and, when the data look incomplete,
   // the diagnostics file, each compressed under a temporary name and then
