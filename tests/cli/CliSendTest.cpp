@@ -180,4 +180,25 @@ TEST_F(CliSendTest, GpsBabelAndTheAgentUploadTheSameGpxAlike) {
   }
 }
 
+TEST_F(CliSendTest, CtrlCCancelsTheUploadLikeTheCancelButton) {
+  CGarminSim& sim = StartReceiver(kTrackLogDevice);
+  sim.SetPacing(true);
+  const std::string gpx = WriteGpx(400);
+  const std::string out = (m_home.Path() / "out.txt").string();
+  // Job control, so that the program in the background still takes Ctrl+C.
+  const std::string script = "set -m; '" + std::string(QV_CLI_PATH) + "' send '" + gpx + "' --port " +
+                             m_port + " >'" + out +
+                             "' 2>&1 & pid=$!; for i in $(seq 600); do grep -q Transfering '" + out +
+                             "' && break; sleep 0.05; done; kill -INT $pid; wait $pid; echo \"exit=$?\"";
+  const auto r = RunProgram({"/bin/bash", "-c", script}, 120);
+  const std::string printed = qvtest::ReadFile(out);
+  EXPECT_NE(r.out.find("exit=1"), std::string::npos) << r.out << printed;
+  EXPECT_NE(printed.find("User aborted transferring data to " + kProduct + " on " + m_port + "\n"),
+            std::string::npos)
+      << printed;
+  EXPECT_NE(printed.find("Stopped."), std::string::npos) << printed;
+  m_sim->Stop();
+  EXPECT_TRUE(sim.UploadedTracks().empty());
+}
+
 }  // namespace
