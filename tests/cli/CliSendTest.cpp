@@ -83,9 +83,13 @@ TEST_F(CliSendTest, ARouteReachesACourseReceiverUnderItsNewName) {
   EXPECT_NE(r.out.find("Data transfer complete for " + kProduct + " on " + m_port + "\n"), std::string::npos);
   EXPECT_EQ(r.out.find('<'), std::string::npos);
   m_sim->Stop();
+  // Courses, their laps and tracks, each announced as sent; no course points.
+  EXPECT_EQ(sim.UploadTransfers(),
+            (std::vector<CSimUploads::Transfer>{{561, 1, 1}, {562, 1, 1}, {564, 4, 4}}));
   const std::vector<SimCourse> courses = sim.UploadedCourses();
   ASSERT_EQ(courses.size(), 1u);
   EXPECT_EQ(courses[0].name, "Lake loop");
+  EXPECT_EQ(courses[0].trackIndex, 1);
   const std::vector<SimTrack> tracks = sim.UploadedCourseTracks();
   ASSERT_EQ(tracks.size(), 1u);
   ASSERT_EQ(tracks[0].points.size(), 3u);
