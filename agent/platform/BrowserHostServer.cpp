@@ -86,6 +86,7 @@ CBrowserHost::CBrowserHost(PageResourceLookup resources, Dispatcher dispatcher)
 
 CBrowserHost::~CBrowserHost() {
   Stop();
+  *m_impl->alive = false;
 }
 
 bool CBrowserHost::Start() {
@@ -142,7 +143,7 @@ void CBrowserHost::Impl::RunCloseTimer() {
     closeDeadline.reset();
     if (!streams.empty()) continue;
     lock.unlock();
-    dispatcher([this] {
+    Post([this] {
       if (owner->m_events.closed) owner->m_events.closed();
     });
     lock.lock();
@@ -279,14 +280,14 @@ bool CBrowserHost::Impl::StartServer() {
       generationLoaded = true;
       lock.unlock();
       const std::string url = "http://127.0.0.1:" + std::to_string(port) + Text(body, "url");
-      dispatcher([this, inputs = ReadInputs(body), url] {
+      Post([this, inputs = ReadInputs(body), url] {
         ApplySnapshot(inputs);
         if (owner->m_events.documentComplete) owner->m_events.documentComplete(url);
       });
     } else if ((type == "click" || type == "key") && current) {
       lock.unlock();
       const std::string what = Text(body, type == "click" ? "id" : "keys");
-      dispatcher([this, inputs = ReadInputs(body), what, click = type == "click"] {
+      Post([this, inputs = ReadInputs(body), what, click = type == "click"] {
         ApplySnapshot(inputs);
         if (click && owner->m_events.click) owner->m_events.click(what);
         if (!click && owner->m_events.keyPress) owner->m_events.keyPress(what);
@@ -312,7 +313,7 @@ bool CBrowserHost::Impl::StartServer() {
           return;
         }
       }
-      dispatcher([this, n = n->get<int>(), ok, checks, path] { AnswerOverlay(n, ok, checks, path); });
+      Post([this, n = n->get<int>(), ok, checks, path] { AnswerOverlay(n, ok, checks, path); });
     }
     res.set_content(Dump(reply), "application/json");
   });
