@@ -194,7 +194,7 @@ bool CBrowserHost::Impl::StartServer() {
     return httplib::Server::HandlerResponse::Unhandled;
   });
 
-  svr.Get(R"(/page/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
+  svr.Get(R"(/page/(\d{1,6}))", [this](const httplib::Request& req, httplib::Response& res) {
     const SPageResource page = resources("HTML", static_cast<unsigned>(std::stoul(req.matches[1])));
     if (page.mimeType.empty()) return Refuse(res, 404, "No such page");
     res.set_content(RewriteResourceAddresses(std::string(page.data)), std::string(page.mimeType).c_str());
@@ -296,7 +296,8 @@ bool CBrowserHost::Impl::StartServer() {
       lock.unlock();
       const auto n = body.find("n");
       if (n == body.end() || !n->is_number_integer()) return Refuse(res, 400, "Bad overlay");
-      const bool ok = body.value("ok", false);
+      const auto okField = body.find("ok");
+      const bool ok = okField != body.end() && okField->is_boolean() && okField->get<bool>();
       std::vector<bool> checks;
       if (const auto found = body.find("checks"); found != body.end() && found->is_array()) {
         for (const Json& check : *found) checks.push_back(check.is_boolean() && check.get<bool>());

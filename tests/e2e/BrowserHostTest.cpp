@@ -170,6 +170,11 @@ TEST_F(BrowserHostTest, OverlaysAnswerThroughTheirCallbacks) {
   EXPECT_EQ(*chosen, (std::vector<bool>{true, true}));
   ASSERT_TRUE(PageShows("return document.querySelector('dialog') === null;"));
 
+  bool acknowledged = false;
+  m_host.ShowMessageBox("Tavelnor Agent", "Please make sure it's turned on.", [&] { acknowledged = true; });
+  ASSERT_TRUE(Browser().Click("dialog[open] #OverlayOk"));
+  ASSERT_TRUE(PumpUntil([&] { return acknowledged; }));
+
   // The file chooser lists the agent's view of the folder, filtered by type,
   // and refuses a file that does not exist.
   qvtest::CTempDir folder;
