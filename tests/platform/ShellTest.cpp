@@ -125,13 +125,33 @@ TEST_F(ShellOpenTest, TheHandlerInheritsNoOpenFiles) {
 }
 
 TEST_F(ShellOpenTest, FailsWhenThereIsNoHandler) {
-  // Only the test's folder: a desktop's own xdg-open in /usr/bin must not answer here.
+  // Only the test's folder: the machine may have a real xdg-open (it comes with the browser).
   qvtest::CScopedEnv onlyHere{"PATH", m_dir.Str()};
   EXPECT_FALSE(CShell::Open("http://127.0.0.1/"));
   InstallHandler("exit 0\n");
   fs::permissions(m_dir.Path() / "xdg-open", fs::perms::owner_read);
   EXPECT_FALSE(CShell::Open("http://127.0.0.1/")) << "not executable";
   EXPECT_FALSE(CShell::Open(""));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ShellOpenTest, AppWindowWithAChromiumFamilyBrowserElseTheHandler) {
+  // Only the test's folder, so the machine's own browsers stay out of it.
+  qvtest::CScopedEnv onlyHere{"PATH", m_dir.Str()};
+  InstallHandler("echo \"xdg-open $1\" > '" + m_dir.Str() + "/record'\necho > '" + m_dir.Str() + "/done'\n");
+  EXPECT_TRUE(CShell::OpenAppWindow("http://127.0.0.1:1234/start?token=ab"));
+  EXPECT_EQ(WaitForRecord(), "xdg-open http://127.0.0.1:1234/start?token=ab\n");
+
+  fs::remove(m_dir.Path() / "done");
+  const fs::path browser = m_dir.Path() / "google-chrome";
+  qvtest::WriteFile(
+      browser, "#!/bin/sh\necho \"$1\" > '" + m_dir.Str() + "/record'\necho > '" + m_dir.Str() + "/done'\n");
+  fs::permissions(browser, fs::perms::owner_all);
+  EXPECT_TRUE(CShell::OpenAppWindow("http://127.0.0.1:1234/start?token=ab"));
+  EXPECT_EQ(WaitForRecord(), "--app=http://127.0.0.1:1234/start?token=ab\n");
 }
 
 }  // namespace
