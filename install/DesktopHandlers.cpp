@@ -127,7 +127,7 @@ void CDesktopHandlers::WriteEntry(const std::string& exePath) {
       "Name=Tavelnor Agent",
       "Comment=Send activities from GPS receivers and files to Tavelnor",
       "Exec=" + QuoteExec(exePath) + " %f",
-      "Icon=tavelnor-qvagent",
+      "Icon=tavelnor-agent",
       "Terminal=false",
       "Categories=Utility;",
       "MimeType=" + types,

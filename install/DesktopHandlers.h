@@ -13,7 +13,9 @@ struct SFileType;
 
 class CDesktopHandlers {
 public:
-  static constexpr const char* kDesktopId = "tavelnor-qvagent.desktop";
+  // The packaged entry's id: the user's copy, which names the agent's real path,
+  // shadows the system one instead of adding a second menu item.
+  static constexpr const char* kDesktopId = "tavelnor-agent.desktop";
 
   // Writes the desktop entry for the agent at exePath.
   static void WriteEntry(const std::string& exePath);

@@ -9,7 +9,7 @@ namespace {
 
 constexpr const char* kExe = "/opt/tavelnor/qvagent";
 constexpr const char* kGpxMime = "application/gpx+xml";
-constexpr const char* kDesktopId = "tavelnor-qvagent.desktop";
+constexpr const char* kDesktopId = "tavelnor-agent.desktop";
 
 class QVInstallTest : public ::testing::Test {
 protected:
