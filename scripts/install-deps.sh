@@ -9,6 +9,7 @@ packages=(
   libexpat1-dev zlib1g-dev libcurl4-openssl-dev libusb-1.0-0-dev
   libcpp-httplib-dev nlohmann-json3-dev
   gpsbabel curl gzip
+  chromium chromium-driver
 )
 
 missing=()

@@ -1,0 +1,41 @@
+# Writes a C++ source holding the files of the agent's pages (HTML, style
+# sheet, images, scripts) as byte arrays. Run as a script:
+#   cmake -DOUT=<file.cpp> -DDIR=<folder> -P EmbedWebResources.cmake
+# Each file is named TYPE_NUMBER.ext (HTML_105.html, IMG_160.svg, ...).
+file(GLOB files RELATIVE ${DIR} ${DIR}/*)
+list(SORT files)
+set(arrays "")
+set(rows "")
+set(index 0)
+foreach(name ${files})
+  if(NOT name MATCHES "^([A-Z]+)_([0-9]+)\\.([a-z]+)$")
+    continue()
+  endif()
+  set(type ${CMAKE_MATCH_1})
+  set(number ${CMAKE_MATCH_2})
+  set(ext ${CMAKE_MATCH_3})
+  if(ext STREQUAL "html")
+    set(mime "text/html; charset=utf-8")
+  elseif(ext STREQUAL "css")
+    set(mime "text/css; charset=utf-8")
+  elseif(ext STREQUAL "svg")
+    set(mime "image/svg+xml")
+  elseif(ext STREQUAL "js")
+    set(mime "text/javascript; charset=utf-8")
+  else()
+    message(FATAL_ERROR "no content type for ${name}")
+  endif()
+  file(READ ${DIR}/${name} hex HEX)
+  string(LENGTH "${hex}" hexLength)
+  math(EXPR size "${hexLength} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND arrays "const unsigned char kFile${index}[] = {${bytes}0x00};\n")
+  string(APPEND rows "    {\"${type}\", ${number}, \"${mime}\", kFile${index}, ${size}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+file(WRITE ${OUT}.tmp "// Generated from agent/resources/web by cmake/EmbedWebResources.cmake.\n"
+  "#include \"resources/WebResources.h\"\n\nnamespace {\n${arrays}}  // namespace\n\n"
+  "extern const SWebResource kWebResources[] = {\n${rows}};\n"
+  "extern const size_t kWebResourceCount = ${index};\n")
+file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUT}.tmp)
