@@ -11,6 +11,8 @@
 #include "data/GpsDevice.h"
 #include "garmin/ProtocolTag.h"
 
+struct TxCourseLapFields;
+
 // The last packet received. data points into the engine's receive buffer and
 // stays valid until the next ReceivePacket; it is null when size is 0.
 struct GarminPacket {
@@ -113,6 +115,36 @@ public:
   bool RxGpsDataWorkoutLimits();
   bool RxA1005WorkoutLimits(CGpsDataSet& set);
 
+  // Track log and courses (transmit).
+  // Each sends one transfer (or one record) of the set and returns false
+  // with the error of the failing step; a failed packet leaves the link's
+  // error, a cancellation none. TxGpsDataTracks chooses between a track log
+  // and courses from the receiver's protocols.
+  bool TxGpsDataTracks(CGpsDataSet* set);
+  bool TxA300TrackLog(CGpsDataSet* set);
+  bool TxA301A302TrackLog(CGpsDataSet* set, bool course);
+  bool TxA301A302CourseTracks(CGpsDataSet* set);
+  // One header and the track's points, thinned to what the transfer allows.
+  bool TxD310TrackHeader(CGpsDataTrack* track, bool course);
+  bool TxD311TrackHeader(CGpsDataTrack* track, bool course);
+  bool TxD312TrackHeader(CGpsDataTrack* track, bool course);
+  bool TxD300TrackPoint(CGpsDataTrackPoint* point, bool newTrack, bool course);
+  bool TxD301TrackPoint(CGpsDataTrackPoint* point, bool newTrack, bool course);
+  bool TxD302TrackPoint(CGpsDataTrackPoint* point, bool newTrack, bool course);
+  bool TxD303TrackPoint(CGpsDataTrackPoint* point, bool newTrack, bool course);
+  bool TxD304TrackPoint(CGpsDataTrackPoint* point, bool newTrack, bool course);
+  bool TxA1006Courses(CGpsDataSet* set);
+  bool TxA1006CoursesFromTracks(CGpsDataSet* set);
+  bool TxA1007CourseLaps(CGpsDataSet* set);
+  bool TxA1007CourseLapsFromTracks(CGpsDataSet* set);
+  bool TxA1008CoursePoint(CGpsDataSet* set);
+  bool TxD1006Course(const std::string& name, int index, int trackIndex);
+  // A course lap from a lap, or from the summary of a track that a lap (if
+  // any) overrides where it has values.
+  bool TxD1007CourseLap(const CGpsDataLap& lap, int courseIndex, int lapIndex);
+  bool TxD1007CourseLap(const CGpsDataTrack& track, const CGpsDataLap* lap, int courseIndex);
+  bool TxD1012CoursePoint(const CGpsDataCoursePoint& point, int courseIndex);
+
 protected:
   // Clears the error of this object and of its port.
   void _ClearErrors();
@@ -129,6 +161,14 @@ protected:
   struct CRxFitnessTransfer;
   bool _RxFitnessTransfer(const CRxFitnessTransfer& transfer, CGpsDataSet& set);
   bool _StoreFitnessDecode(HRESULT result);
+
+  // Track log and courses (transmit): the shared steps.
+  bool _TxRecords(uint16_t count);
+  bool _TxComplete(uint16_t command);
+  bool _TxTrackHeader(uint16_t headerType, CGpsDataTrack& track, bool course);
+  bool _TxTrackPoint(uint16_t pointType, CGpsDataTrackPoint& point, bool newTrack, bool course);
+  bool _TxTrackLog(CGpsDataSet& set, bool course, bool courseTracks);
+  bool _TxCourseLap(const TxCourseLapFields& fields);
 
   GarminPacket m_packet;
   uint8_t m_buffer[RECEIVE_BUFFER_SIZE] = {};

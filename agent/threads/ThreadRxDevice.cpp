@@ -48,9 +48,8 @@ bool CThreadRxDevice::StartThread(CMessageWindow* owner) {
 }
 
 void CThreadRxDevice::ResetThread() {
-  // A worker that has posted its completion is still on its way out; it
-  // must be gone before the lists it used are emptied.
-  WaitForThread(std::chrono::seconds(5));
+  // The worker reads the history and writes the lists until its run ends.
+  if (!_CanReset("CThreadRxDevice::ResetThread(): RX device thread is running.")) return;
   m_history.Reset();
   m_statusList.Clear();
   CThreadDevice::ResetThread();
@@ -108,6 +107,15 @@ void CThreadRxDevice::_EndWithFailure(int kind, const std::string& text) {
   LogWrite(LOG_INFO, "CThreadRxDevice::ThreadProc() - terminated");
 }
 
+void CThreadRxDevice::_ReportUnfinishedRun(const std::string& reason) {
+  const std::string text = CUtil::BuildErrorList(LoadString(IDS_ERR_INTERNAL), 0, reason, 0, std::string());
+  m_statusList.SetLast(STATUS_ERROR, text);
+  m_errorList.Append(STATUS_ERROR, text);
+  _PostUpdate(THREAD_UPD_STATUS);
+  _AddFailure();
+  LogWrite(LOG_INFO, "CThreadRxDevice::ThreadProc() - terminated");
+}
+
 void CThreadRxDevice::_Run() {
   _SetStatus(THREAD_RUNNING);
   LogWrite(LOG_INFO, "CThreadRxDevice::ThreadProc() status: THREAD_RUNNING");
@@ -118,11 +126,8 @@ void CThreadRxDevice::_Run() {
   m_newActivitiesFound.store(0);
   if (port == nullptr || comms == nullptr) {
     // Started without a pair from the candidate search: nothing to talk to.
+    // The frame ends the run as a failure.
     LogWrite(LOG_ERROR, "CThreadRxDevice::ThreadProc() - no device selected");
-    _SetResult(0);
-    _SetStatus(THREAD_TERMINATED);
-    _AddFailure();
-    _PostUpdate(THREAD_UPD_COMPLETE);
     return;
   }
   const bool powerDown = CUtil::GetPowerdown();

@@ -25,7 +25,7 @@ public:
   // Starts one run on the current pair unless a run is going on.
   bool StartThread(CMessageWindow* owner) override;
   // Forgets the history and the status lines (the error lines stay), then
-  // the common reset.
+  // the common reset; refused while a run is going on.
   void ResetThread() override;
 
   // Every device search for retrieval starts here: the history is read
@@ -58,6 +58,7 @@ private:
   // The end of a run that failed: the line in both lists, then the counters
   // and the completion update.
   void _EndWithFailure(int kind, const std::string& text);
+  void _ReportUnfinishedRun(const std::string& reason) override;
 
   CSentHistory m_history;
   CStatusList m_errorList;

@@ -1,0 +1,306 @@
+// The transmit driver against a receiver that records every packet the host
+// sends: which transfers a receiver's protocols choose, what each announces
+// and sends, and how failures and missing protocols end them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "RxDriverTestSupport.h"
+#include "data/GpsDataSet.h"
+#include "garmin/TrackDistances.h"
+#include "resources/StringTable.h"
+
+namespace {
+
+using rxtest::Bytes;
+
+struct Sent {
+  unsigned id;
+  Bytes data;
+};
+
+// Takes every packet until failAt (counting from 1), where the link fails.
+class CRecordingGarmin : public rxtest::CScriptedGarmin {
+public:
+  bool TransmitPacket(unsigned id, const uint8_t* data, unsigned size) override {
+    if (++m_count == failAt) {
+      rxtest::CScriptPort::SetLastError(HR_TIMEOUT, IDS_ERR_SERIAL_READ);
+      return false;
+    }
+    sent.push_back({id, Bytes(data, data + size)});
+    return true;
+  }
+  std::vector<unsigned> Ids() const {
+    std::vector<unsigned> ids;
+    for (const Sent& s : sent) ids.push_back(s.id);
+    return ids;
+  }
+  // The 16-bit value of every records and completion packet, in order.
+  std::vector<unsigned> Frame() const {
+    std::vector<unsigned> frame;
+    for (const Sent& s : sent) {
+      if (s.id == APP_PID_RECORDS || s.id == APP_PID_XFER_CMPLT)
+        frame.push_back(s.data[0] | (s.data[1] << 8));
+    }
+    return frame;
+  }
+  size_t Count(unsigned id) const {
+    size_t n = 0;
+    for (const Sent& s : sent) n += s.id == id ? 1 : 0;
+    return n;
+  }
+
+  std::vector<Sent> sent;
+  int failAt = 0;
+
+private:
+  int m_count = 0;
+};
+
+// A track of n points a second apart, with positions and optionally distances.
+CGpsDataTrack* AddTrack(CGpsDataSet& set, const std::string& ident, int index, int n, bool distances) {
+  CGpsDataTrack* track = set.AddTrack(ident, index);
+  for (int i = 0; i < n; ++i) {
+    CGpsDataTrackPoint* p = track->AddPoint(0);
+    p->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, 1714543200 + i);
+    p->AddFloatPair(QUANTITY_POSITION, MODIFIER_INSTANT, UNIT_DEGREES, 8.5f,
+                    47.0f + 0.001f * static_cast<float>(i));
+    if (distances)
+      p->AddFloat(QUANTITY_DISTANCE, MODIFIER_INSTANT, UNIT_METRES, 10.0f * static_cast<float>(i));
+  }
+  return track;
+}
+
+const std::initializer_list<const char*> kA301 = {"A301", "D310", "D301"};
+const std::initializer_list<const char*> kCourses = {"A301",  "D311",  "D304",  "A1006", "D1006",
+                                                     "A1007", "D1007", "A1008", "D1012"};
+
+TEST(TxTransfers, TrackLogsByProtocol) {
+  struct Row {
+    const char* legend;
+    std::initializer_list<const char*> protocols;
+    std::vector<int> points;  // per track
+    std::vector<unsigned> frame;
+    size_t trackPoints;
+    size_t headers;
+  };
+  const Row rows[] = {
+      {"A301 two tracks", kA301, {3, 2}, {7, 6}, 5, 2},
+      {"A301 a long track thinned to 500", kA301, {501}, {501, 6}, 500, 1},
+      {"A302 with D312 headers and D302 points", {"A302", "D312", "D302"}, {2}, {3, 6}, 2, 1},
+      {"A300 sends the first track only, without headers", {"A300", "D300"}, {3, 2}, {3, 6}, 3, 0},
+      {"A300 thins to 500", {"A300", "D300"}, {1000}, {500, 6}, 500, 0},
+      {"an empty track is not announced", kA301, {0, 2}, {3, 6}, 2, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.legend);
+    CRecordingGarmin gps;
+    gps.Protocols(row.protocols);
+    CGpsDataSet set;
+    int index = 0;
+    for (int n : row.points) AddTrack(set, "T" + std::to_string(index), index, n, false), ++index;
+    unsigned count = 0;
+    ASSERT_TRUE(gps.TxGpsData(&set, count)) << gps.GetErrorText();
+    EXPECT_EQ(count, static_cast<unsigned>(set.CountTrackPoints()));
+    EXPECT_EQ(gps.Frame(), row.frame);
+    EXPECT_EQ(gps.Count(APP_PID_TRK_DATA), row.trackPoints);
+    EXPECT_EQ(gps.Count(APP_PID_TRK_HDR), row.headers);
+  }
+}
+
+TEST(TxTransfers, NewTrackFlagsOnEverySegmentAndExcludedSegmentsStayBehind) {
+  CRecordingGarmin gps;
+  gps.Protocols(kA301);
+  CGpsDataSet set;
+  CGpsDataTrack* track = AddTrack(set, "T", 0, 2, false);
+  CGpsDataTrackPoint* third = track->AddPoint(1);
+  third->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, 1714549999);
+  track->AddPoint(0);
+  CGpsDataTrackPoint* excluded = track->AddPoint(1);
+  excluded->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, 1);
+  track->GetSegments().GetTail()->included = 0;
+  unsigned count = 0;
+  ASSERT_TRUE(gps.TxGpsData(&set, count));
+  // The count announces the packets that follow: one header and four points.
+  EXPECT_EQ(gps.Frame(), (std::vector<unsigned>{5, 6}));
+  std::vector<uint8_t> flags;
+  for (const Sent& s : gps.sent) {
+    if (s.id == APP_PID_TRK_DATA) flags.push_back(s.data.at(20));
+  }
+  EXPECT_EQ(flags, (std::vector<uint8_t>{1, 0, 1, 0}));
+}
+
+TEST(TxTransfers, TracksBecomeCoursesWithMeasuredDistances) {
+  CRecordingGarmin gps;
+  gps.Protocols(kCourses);
+  CGpsDataSet set;
+  AddTrack(set, "A very long route name", 4, 3, false);
+  AddTrack(set, "Second", 5, 2, false);
+  unsigned count = 0;
+  ASSERT_TRUE(gps.TxGpsData(&set, count)) << gps.GetErrorText();
+  EXPECT_EQ(gps.Frame(), (std::vector<unsigned>{2, 561, 2, 562, 7, 564}));
+  EXPECT_EQ(gps.Count(APP_PID_COURSE), 2u);
+  EXPECT_EQ(gps.Count(APP_PID_COURSE_LAP), 2u);
+  EXPECT_EQ(gps.Count(APP_PID_COURSE_TRK_HDR), 2u);
+  EXPECT_EQ(gps.Count(APP_PID_COURSE_TRK_DATA), 5u);
+  EXPECT_EQ(gps.Count(APP_PID_COURSE_POINT), 0u);
+  // Course 0 is the first route, named to 15 bytes, with its track index.
+  const Bytes& course = gps.sent.at(1).data;
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&course[4])), "A very long rou");
+  EXPECT_EQ(course[20], 4);
+  // Points carry their distance from the start: 0.001 degrees of latitude apart.
+  std::vector<float> distances;
+  for (const Sent& s : gps.sent) {
+    if (s.id != APP_PID_COURSE_TRK_DATA) continue;
+    float d = 0;
+    std::memcpy(&d, &s.data[16], 4);
+    distances.push_back(d);
+  }
+  ASSERT_EQ(distances.size(), 5u);
+  EXPECT_EQ(distances[0], 0.0f);
+  EXPECT_NEAR(distances[1], 111.2, 0.2);
+  EXPECT_NEAR(distances[2], 222.4, 0.4);
+  EXPECT_EQ(distances[3], 0.0f);
+  // The lap of the first course covers the measured way and the two seconds.
+  const Bytes& lap = gps.sent.at(5).data;
+  float lapDistance = 0;
+  std::memcpy(&lapDistance, &lap[8], 4);
+  EXPECT_NEAR(lapDistance, 222.4, 0.4);
+  EXPECT_EQ(lap[4] | (lap[5] << 8), 200);
+}
+
+TEST(TxTransfers, CourseFilesGoAsTheyAreInFourTransfers) {
+  CRecordingGarmin gps;
+  gps.Protocols(kCourses);
+  CGpsDataSet set;
+  for (int c = 0; c < 2; ++c) {
+    CGpsDataCourse* course = set.AddCourse();
+    course->track = AddTrack(set, "C" + std::to_string(c), c, 20000 * (1 - c) + 2, true);
+    CGpsDataLap* lap = set.AddLap();
+    lap->AddFloat(QUANTITY_TIME, MODIFIER_SUM, UNIT_SECONDS, 60.0f);
+    course->AddLap(lap);
+    for (int p = 0; p < 3 - c; ++p) {
+      CGpsDataCoursePoint* point = course->AddCoursePoint();
+      point->name = "P";
+      point->pointType = "left";
+      point->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, 1714543200 + p);
+    }
+  }
+  unsigned count = 0;
+  ASSERT_TRUE(gps.TxGpsData(&set, count)) << gps.GetErrorText();
+  // A course track is not thinned; its count wraps in 16 bits (20004 + 2 headers).
+  EXPECT_EQ(gps.Frame(), (std::vector<unsigned>{2, 561, 2, 562, 20006, 564, 5, 563}));
+  std::vector<unsigned> courseIndices;
+  for (const Sent& s : gps.sent) {
+    if (s.id == APP_PID_COURSE_POINT) courseIndices.push_back(s.data[12]);
+  }
+  EXPECT_EQ(courseIndices, (std::vector<unsigned>{0, 0, 0, 1, 1}));
+}
+
+TEST(TxTransfers, RefusalsAndFailures) {
+  struct Row {
+    const char* legend;
+    std::initializer_list<const char*> protocols;
+    bool courseWithoutTime;
+    bool noPositions;
+    int failAt;
+    HRESULT code;
+    unsigned message;
+    size_t packetsSent;
+  };
+  const HRESULT unsupported = HR_UNSUPPORTED_LINK;
+  const Row rows[] = {
+      {"no track protocol", {"A010"}, false, false, 0, unsupported, IDS_ERR_TRACKLOG_PROTOCOL, 0},
+      {"no point type", {"A301", "D310"}, false, false, 0, unsupported, IDS_ERR_TRACKPOINT_PROTOCOL, 1},
+      {"no header type", {"A301", "D301"}, false, false, 0, unsupported, IDS_ERR_TRACKHEADER_PROTOCOL, 0},
+      {"no course type",
+       {"A1006", "A1007", "D1007"},
+       false,
+       false,
+       0,
+       unsupported,
+       IDS_ERR_COURSE_PROTOCOL,
+       0},
+      {"no course lap type",
+       {"A1006", "D1006", "A1007"},
+       false,
+       false,
+       0,
+       unsupported,
+       IDS_ERR_COURSELAP_PROTOCOL,
+       3},
+      {"route without positions for a course receiver", kCourses, false, true, 0,
+       HRESULT_FROM_WIN32(ERROR_INVALID_DATA), IDS_ERR_TX_INCOMPATIBLE, 0},
+      {"link fails on the third packet", kA301, false, false, 3, S_OK, 0, 2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.legend);
+    CRecordingGarmin gps;
+    gps.Protocols(row.protocols);
+    gps.failAt = row.failAt;
+    CGpsDataSet set;
+    CGpsDataTrack* track = AddTrack(set, "T", 0, 2, false);
+    if (row.noPositions) {
+      CGpsDataSet bare;
+      CGpsDataTrack* timesOnly = bare.AddTrack("T", 0);
+      timesOnly->AddPoint(0)->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, 1714543200);
+      unsigned count = 0;
+      EXPECT_FALSE(gps.TxGpsData(&bare, count));
+      EXPECT_EQ(gps.GetErrorCode(), row.code);
+      EXPECT_EQ(gps.GetErrorText(), LoadString(row.message));
+      EXPECT_TRUE(gps.sent.empty());
+      continue;
+    }
+    (void)track;
+    unsigned count = 0;
+    EXPECT_FALSE(gps.TxGpsData(&set, count));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(gps.GetErrorCode(), row.code);
+    if (row.message != 0) {
+      EXPECT_EQ(gps.GetErrorText(), LoadString(row.message));
+    } else {
+      EXPECT_EQ(gps.GetCommsDevice()->GetLastError(), HR_TIMEOUT);
+    }
+    EXPECT_EQ(gps.sent.size(), row.packetsSent);
+  }
+}
+
+TEST(TxTransfers, CoursePointWithoutTimeStopsTheTransfer) {
+  CRecordingGarmin gps;
+  gps.Protocols(kCourses);
+  CGpsDataSet set;
+  CGpsDataCourse* course = set.AddCourse();
+  course->track = AddTrack(set, "C", 0, 2, true);
+  course->AddCoursePoint()->name = "No time";
+  unsigned count = 0;
+  EXPECT_FALSE(gps.TxGpsData(&set, count));
+  EXPECT_EQ(gps.GetErrorCode(), E_INVALIDARG);
+  EXPECT_EQ(gps.GetErrorText(), LoadString(IDS_ERR_INTERNAL));
+  EXPECT_EQ(gps.Ids().back(), APP_PID_RECORDS);
+}
+
+TEST(TxTransfers, NothingToSend) {
+  CRecordingGarmin gps;
+  gps.Protocols(kA301);
+  unsigned count = 7;
+  EXPECT_TRUE(gps.TxGpsData(nullptr, count));
+  EXPECT_EQ(count, 0u);
+  CGpsDataSet empty;
+  EXPECT_TRUE(gps.TxGpsData(&empty, count));
+  EXPECT_TRUE(gps.sent.empty());
+}
+
+TEST(TxDistances, MeasuredOnlyWhereNoneAreCarried) {
+  CGpsDataSet set;
+  CGpsDataTrack* carried = AddTrack(set, "D", 0, 3, true);
+  ASSERT_TRUE(AddComputedDistances(*carried));
+  size_t values = 0;
+  for (const CGpsDataTrackPoint* p : carried->GetPoints()) values += p->GetValues().GetCount();
+  EXPECT_EQ(values, 9u);
+  EXPECT_NEAR(GreatCircleMetres(0, 0, 0, 1), 111195.1, 0.1);
+  EXPECT_NEAR(GreatCircleMetres(47, 8, 47, 8), 0.0, 1e-9);
+}
+
+}  // namespace
