@@ -168,6 +168,26 @@ std::vector<SimTrack> CGarminSim::UploadedTracks() const {
   return m_receiver->UploadedTracks();
 }
 
+std::vector<SimTrack> CGarminSim::UploadedCourseTracks() const {
+  return m_receiver->UploadedCourseTracks();
+}
+
+std::vector<SimCourse> CGarminSim::UploadedCourses() const {
+  return m_receiver->UploadedCourses();
+}
+
+std::vector<SimCourseLap> CGarminSim::UploadedCourseLaps() const {
+  return m_receiver->UploadedCourseLaps();
+}
+
+std::vector<SimCoursePoint> CGarminSim::UploadedCoursePoints() const {
+  return m_receiver->UploadedCoursePoints();
+}
+
+std::vector<CSimUploads::Transfer> CGarminSim::UploadTransfers() const {
+  return m_receiver->UploadTransfers();
+}
+
 bool CGarminSim::IsPoweredOff() const {
   return m_receiver->IsPoweredOff();
 }

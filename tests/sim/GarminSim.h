@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/CourseUpload.h"
 #include "sim/Scenario.h"
 #include "sim/SimPacket.h"
 #include "sim/SimUsbFaults.h"
@@ -67,6 +68,13 @@ public:
   // Tracks the host sent (records, headers, points, transfer complete), decoded
   // with the scenario's track types; only transfers that were completed.
   std::vector<SimTrack> UploadedTracks() const;
+  // Course uploads, each kind kept once its transfer was completed, and the
+  // completed upload transfers with their announced and received counts.
+  std::vector<SimTrack> UploadedCourseTracks() const;
+  std::vector<SimCourse> UploadedCourses() const;
+  std::vector<SimCourseLap> UploadedCourseLaps() const;
+  std::vector<SimCoursePoint> UploadedCoursePoints() const;
+  std::vector<CSimUploads::Transfer> UploadTransfers() const;
 
   // Faults and pacing may change while the receiver runs; counters restart.
   void SetFaults(const SimFaults& faults);

@@ -53,12 +53,17 @@ uint32_t SimUnixToDeviceTime(int64_t unixSeconds) {
   return static_cast<uint32_t>(unixSeconds - kDeviceEpochOffset);
 }
 
-CSimReceiver::CSimReceiver(const CSimScenario& scenario) : m_scenario(scenario), m_faults(scenario.faults) {}
+CSimReceiver::CSimReceiver(const CSimScenario& scenario)
+    : m_scenario(scenario),
+      m_faults(scenario.faults),
+      m_upload(scenario.EffectiveTrackPointType(), scenario.EffectiveTrackHeaderType()) {}
 
 void CSimReceiver::SetFaults(const SimFaults& faults) {
   std::lock_guard lock(m_mutex);
   m_faults = faults;
   m_productRequests = 0;
+  m_hostPackets = 0;
+  m_silencedByFault = false;
 }
 
 SimFaults CSimReceiver::Faults() const {
@@ -68,7 +73,7 @@ SimFaults CSimReceiver::Faults() const {
 
 bool CSimReceiver::IsSilent() const {
   std::lock_guard lock(m_mutex);
-  return m_faults.silent || m_poweredOff;
+  return m_faults.silent || m_poweredOff || m_silencedByFault;
 }
 
 bool CSimReceiver::IsPoweredOff() const {
@@ -82,8 +87,27 @@ void CSimReceiver::PowerOn() {
   m_productRequests = 0;
 }
 
-SimReply CSimReceiver::HandleHostPacket(const SimPacket& packet, SimLink link) {
-  if (IsSilent()) return SimReply{false, false, {}};
+SimReply CSimReceiver::HandleHostPacket(const SimPacket& received, SimLink link) {
+  if (IsSilent()) return SimReply{false, false, false, {}};
+  {
+    std::lock_guard lock(m_mutex);
+    ++m_hostPackets;
+    if (m_faults.silentFromHostPacket != 0 && m_hostPackets >= m_faults.silentFromHostPacket) {
+      m_silencedByFault = true;
+      return SimReply{false, false, false, {}};
+    }
+    if (m_faults.powerOffAtHostPacket == m_hostPackets) {
+      m_poweredOff = true;
+      return SimReply{false, true, link == SimLink::Usb, {}};
+    }
+  }
+  SimPacket packet = received;
+  // The serial wire carries the low byte of an id; the host sends these
+  // only in course uploads, so they stand for the course packets.
+  if (link == SimLink::Serial && packet.id >= (SIM_PID_COURSE & 0xFF) &&
+      packet.id <= (SIM_PID_COURSE_TRK_DATA & 0xFF)) {
+    packet.id = static_cast<uint16_t>(packet.id - (SIM_PID_COURSE & 0xFF) + SIM_PID_COURSE);
+  }
   switch (packet.id) {
     case SIM_PID_PRODUCT_RQST:
       return _HandleProductRequest();
@@ -95,6 +119,11 @@ SimReply CSimReceiver::HandleHostPacket(const SimPacket& packet, SimLink link) {
     case SIM_PID_TRK_HDR:
     case SIM_PID_TRK_DATA:
     case SIM_PID_XFER_CMPLT:
+    case SIM_PID_COURSE:
+    case SIM_PID_COURSE_LAP:
+    case SIM_PID_COURSE_POINT:
+    case SIM_PID_COURSE_TRK_HDR:
+    case SIM_PID_COURSE_TRK_DATA:
       _HandleUpload(packet);
       return SimReply{};
     default:
@@ -105,26 +134,37 @@ SimReply CSimReceiver::HandleHostPacket(const SimPacket& packet, SimLink link) {
 
 void CSimReceiver::_HandleUpload(const SimPacket& packet) {
   std::lock_guard lock(m_mutex);
-  switch (packet.id) {
-    case SIM_PID_RECORDS:
-      m_upload.Begin(packet.data.size() >= 2 ? static_cast<uint16_t>(packet.data[0] | (packet.data[1] << 8))
-                                             : 0);
-      break;
-    case SIM_PID_TRK_HDR:
-      m_upload.AddHeader(packet.data, m_scenario.EffectiveTrackHeaderType());
-      break;
-    case SIM_PID_TRK_DATA:
-      m_upload.AddPoint(packet.data, m_scenario.EffectiveTrackPointType());
-      break;
-    default:
-      m_upload.Finish();
-      break;
-  }
+  m_upload.Add(packet);
 }
 
 std::vector<SimTrack> CSimReceiver::UploadedTracks() const {
   std::lock_guard lock(m_mutex);
-  return m_upload.Finished();
+  return m_upload.Tracks();
+}
+
+std::vector<SimTrack> CSimReceiver::UploadedCourseTracks() const {
+  std::lock_guard lock(m_mutex);
+  return m_upload.CourseTracks();
+}
+
+std::vector<SimCourse> CSimReceiver::UploadedCourses() const {
+  std::lock_guard lock(m_mutex);
+  return m_upload.Courses();
+}
+
+std::vector<SimCourseLap> CSimReceiver::UploadedCourseLaps() const {
+  std::lock_guard lock(m_mutex);
+  return m_upload.CourseLaps();
+}
+
+std::vector<SimCoursePoint> CSimReceiver::UploadedCoursePoints() const {
+  std::lock_guard lock(m_mutex);
+  return m_upload.CoursePoints();
+}
+
+std::vector<CSimUploads::Transfer> CSimReceiver::UploadTransfers() const {
+  std::lock_guard lock(m_mutex);
+  return m_upload.Transfers();
 }
 
 SimReply CSimReceiver::_HandleProductRequest() {
@@ -135,7 +175,7 @@ SimReply CSimReceiver::_HandleProductRequest() {
     faults = m_faults;
     requestNumber = ++m_productRequests;
   }
-  if (faults.answerSecondProductRequestOnly && requestNumber == 1) return SimReply{false, false, {}};
+  if (faults.answerSecondProductRequestOnly && requestNumber == 1) return SimReply{false, false, false, {}};
   SimReply reply;
   reply.packets.push_back(BuildProductData());
   if (faults.packet248BeforeProtocolArray) {

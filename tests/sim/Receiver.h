@@ -6,9 +6,9 @@
 #include <mutex>
 #include <vector>
 
+#include "sim/CourseUpload.h"
 #include "sim/Scenario.h"
 #include "sim/SimPacket.h"
-#include "sim/TrackUpload.h"
 
 // The link a host packet came over. A serial frame carries at most 255 data
 // bytes, so records larger than that (runs, workouts, the user profile) go out
@@ -20,6 +20,8 @@ struct SimReply {
   bool acknowledge = true;
   // The host ended the transfer: drop whatever is still waiting to be sent.
   bool abortTransfer = false;
+  // USB: the receiver left the bus; the link drops the host.
+  bool disconnect = false;
   std::vector<SimPacket> packets;
 };
 
@@ -38,6 +40,12 @@ public:
   void PowerOn();
   // Tracks of every finished upload from the host, decoded with this receiver's track types.
   std::vector<SimTrack> UploadedTracks() const;
+  // Courses of every finished course upload, and the transfers completed.
+  std::vector<SimTrack> UploadedCourseTracks() const;
+  std::vector<SimCourse> UploadedCourses() const;
+  std::vector<SimCourseLap> UploadedCourseLaps() const;
+  std::vector<SimCoursePoint> UploadedCoursePoints() const;
+  std::vector<CSimUploads::Transfer> UploadTransfers() const;
 
   // The records of a transfer, exposed for tests of the encoders.
   SimPacket BuildProductData() const;
@@ -65,7 +73,9 @@ private:
   SimFaults m_faults;
   bool m_poweredOff = false;
   unsigned m_productRequests = 0;
-  CSimTrackUpload m_upload;
+  int m_hostPackets = 0;  // handed over since the faults were last set
+  bool m_silencedByFault = false;
+  CSimUploads m_upload;
 };
 
 // Degrees to signed 32-bit semicircles (2^31 semicircles = 180 degrees).

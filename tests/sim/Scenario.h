@@ -163,6 +163,15 @@ struct SimFaults {
   bool pacing9600 = false;
   // Whether the power-off command is acknowledged before the receiver falls silent.
   bool powerOffAck = true;
+  // Serial: the Nth good data packet of the host arrives as if its checksum
+  // were wrong (line noise): a NAK, and nothing handled.
+  int badChecksumFromHost = 0;
+  // Counting the host packets the link hands to the receiver: from the Nth
+  // on it answers nothing, until the faults are set again.
+  int silentFromHostPacket = 0;
+  // At the Nth such packet the receiver is switched off (silent until
+  // PowerOn); over USB it leaves the bus, which ends the host's connection.
+  int powerOffAtHostPacket = 0;
 };
 
 struct SimProtocolTag {

@@ -163,6 +163,15 @@ void CSimSerialServer::_HandleFrame(const SimFrame& frame) {
     if (!m_receiver.IsSilent()) _SendLinkPacket(SIM_PID_NAK, static_cast<uint8_t>(frame.packet.id));
     return;
   }
+  const bool dataPacket = frame.packet.id != SIM_PID_ACK && frame.packet.id != SIM_PID_NAK;
+  const SimFaults faults = m_receiver.Faults();
+  if (dataPacket && faults.badChecksumFromHost != 0 && faults.badChecksumFromHost == m_hostPacketCount + 1) {
+    // Corrupted on the way: the receiver saw a bad frame, not this packet.
+    ++m_hostPacketCount;
+    m_hostLog.AddBadFrame();
+    if (!m_receiver.IsSilent()) _SendLinkPacket(SIM_PID_NAK, static_cast<uint8_t>(frame.packet.id));
+    return;
+  }
   m_hostLog.AddPacket(frame.packet);
   const uint8_t headId = m_outgoing.empty() ? 0 : static_cast<uint8_t>(m_outgoing.front().id);
   if (frame.packet.id == SIM_PID_ACK) {
@@ -177,7 +186,6 @@ void CSimSerialServer::_HandleFrame(const SimFrame& frame) {
     return;
   }
   ++m_hostPacketCount;
-  const SimFaults faults = m_receiver.Faults();
   if (faults.noAckHostPacket == m_hostPacketCount) return;
   if (faults.nakHostPacket == m_hostPacketCount) {
     _SendLinkPacket(SIM_PID_NAK, static_cast<uint8_t>(frame.packet.id));

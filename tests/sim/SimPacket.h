@@ -28,6 +28,12 @@ enum SimPacketId : uint16_t {
   SIM_PID_PROTOCOL_ARRAY = 253,
   SIM_PID_PRODUCT_RQST = 254,
   SIM_PID_PRODUCT_DATA = 255,
+  // Course uploads; over serial only their low bytes (37 to 41) travel.
+  SIM_PID_COURSE = 1061,
+  SIM_PID_COURSE_LAP = 1062,
+  SIM_PID_COURSE_POINT = 1063,
+  SIM_PID_COURSE_TRK_HDR = 1064,
+  SIM_PID_COURSE_TRK_DATA = 1065,
 };
 
 // Command ids carried by SIM_PID_COMMAND_DATA.

@@ -184,7 +184,8 @@ bool CSimUsbServer::_ReadHost() {
     break;
   }
   size_t offset = 0;
-  while (m_incoming.size() - offset >= kMessageHeader) {
+  m_dropHost = false;
+  while (!m_dropHost && m_incoming.size() - offset >= kMessageHeader) {
     const uint8_t pipe = m_incoming[offset];
     const uint32_t length = GetLe32(&m_incoming[offset + 1]);
     if (pipe != kPipeWrite || length > kMaxHostMessage) {
@@ -199,6 +200,8 @@ bool CSimUsbServer::_ReadHost() {
     _HandleMessage(payload);
   }
   m_incoming.erase(m_incoming.begin(), m_incoming.begin() + static_cast<long>(offset));
+  // A receiver that left the bus takes the connection with it.
+  if (m_dropHost) return false;
   return connected && _FlushOutgoing();
 }
 
@@ -238,6 +241,7 @@ void CSimUsbServer::_HandleMessage(const std::vector<uint8_t>& payload) {
   SimPacket packet{id, std::vector<uint8_t>(payload.begin() + SIM_USB_HEADER_SIZE, payload.end())};
   m_hostLog.AddPacket(packet);
   SimReply reply = m_receiver.HandleHostPacket(packet, SimLink::Usb);
+  if (reply.disconnect) m_dropHost = true;
   if (!reply.packets.empty()) _SendReply(std::move(reply.packets));
 }
 

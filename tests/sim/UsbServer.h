@@ -90,6 +90,7 @@ private:
   std::vector<uint8_t> m_outgoing;
   size_t m_outgoingSent = 0;
   bool m_bulkMode = false;
+  bool m_dropHost = false;
   int m_sentCount = 0;
 };
 

@@ -1,0 +1,191 @@
+#include "threads/ThreadTxDevice.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "data/GpsDataSet.h"
+#include "data/GpsDevice.h"
+#include "garmin/GarminErrors.h"
+#include "link/CommsDevice.h"
+#include "resources/StringIds.h"
+#include "resources/StringTable.h"
+#include "util/TraceLog.h"
+#include "util/Util.h"
+
+namespace {
+
+// A string-table pattern filled with text arguments.
+template <class... Args>
+std::string FillText(unsigned id, const Args&... args) {
+  const std::string pattern = LoadString(id);
+  const int needed = std::snprintf(nullptr, 0, pattern.c_str(), args.c_str()...);
+  if (needed <= 0) return {};
+  std::vector<char> buffer(static_cast<size_t>(needed) + 1);
+  std::snprintf(buffer.data(), buffer.size(), pattern.c_str(), args.c_str()...);
+  return std::string(buffer.data(), static_cast<size_t>(needed));
+}
+
+// "<product> on <port>" once the receiver has named itself, the port alone before.
+std::string LocationText(const std::string& product, const std::string& port) {
+  return product.empty() ? port : product + " on " + port;
+}
+
+}  // namespace
+
+CThreadTxDevice::CThreadTxDevice() : CThreadDevice(THREAD_TYPE_TXDEVICE) {}
+
+CThreadTxDevice::~CThreadTxDevice() {
+  // The worker uses this object's lists until it returns.
+  RequestAbort();
+  WaitForThread(std::chrono::seconds(5));
+}
+
+bool CThreadTxDevice::StartThread(CMessageWindow* owner) {
+  if (!_CanStart(owner, "TX device thread is already running.")) return false;
+  return _LaunchThread(&CThreadTxDevice::ThreadProc);
+}
+
+void CThreadTxDevice::ResetThread() {
+  // A worker that has posted its completion is still on its way out; it
+  // must be gone before the list it used is emptied.
+  WaitForThread(std::chrono::seconds(5));
+  m_statusList.Clear();
+  CThreadDevice::ResetThread();
+}
+
+int CThreadTxDevice::GetFirstDevice(CMessageWindow* owner) {
+  return GetFirstDevice(owner, m_statusList, THREAD_TYPE_TXDEVICE);
+}
+
+int CThreadTxDevice::GetNextDevice() {
+  return GetNextDevice(m_statusList, THREAD_TYPE_TXDEVICE);
+}
+
+void CThreadTxDevice::ThreadProc(void* param) {
+  LogWrite(LOG_INFO, "TxDevice ThreadProc()");
+  if (param == nullptr) return;
+  static_cast<CThreadTxDevice*>(static_cast<CThread*>(param))->_Run();
+}
+
+void CThreadTxDevice::_EndRun(int status) {
+  _SetResult(0);
+  _SetStatus(status);
+  _AddFailure();
+  _PostUpdate(THREAD_UPD_COMPLETE);
+}
+
+void CThreadTxDevice::_Run() {
+  LogWrite(LOG_INFO, "TX device thread started.");
+  CCommsDevice* const port = GetCurrentPort();
+  CGpsDevice* const driver = GetCurrentDriver();
+  CCommsDevice* const comms = driver != nullptr ? driver->GetCommsDevice() : nullptr;
+  _SetResult(1);
+  _SetStatus(THREAD_RUNNING);
+  if (port == nullptr || comms == nullptr) {
+    // Started without a pair from the candidate search: nothing to talk to.
+    LogWrite(LOG_ERROR, "TX device thread: no device selected");
+    _EndRun(THREAD_TERMINATED);
+    return;
+  }
+  const bool powerDown = CUtil::GetPowerdown();
+  const unsigned timeout = CUtil::GetDeviceTimeout();
+
+  // Kept as copies: once the completion is posted the dialog may move the
+  // search on, which rewrites the port object.
+  const std::string portName = port->GetFriendlyName();
+  m_statusList.SetLast(STATUS_BUSY, FillText(IDS_STATUS_CONNECTING_ON, portName));
+  _PostUpdate(THREAD_UPD_STATUS);
+
+  comms->ResetError();
+  comms->SetDevicePath(port->GetDevicePath());
+  comms->SetFriendlyName(portName);
+  comms->SetTimeout(timeout);
+  driver->ResetError();
+  driver->SetRxProgressCallback(nullptr, nullptr);
+  driver->SetTxProgressCallback(&ProgressCallback, static_cast<CThread*>(this));
+
+  if (!driver->OpenGpsDevice(GPS_DIRECTION_TX)) {
+    const std::string location = LocationText(driver->GetDataSet().deviceDescription, portName);
+    if (IsAbortRequested()) {
+      const std::string text = FillText(IDS_STATUS_TX_CONNECT_ABORTED, location);
+      m_statusList.SetLast(STATUS_WARNING, text);
+      m_errorList.Append(STATUS_WARNING, text);
+      _EndRun(THREAD_ABORTED);
+      return;
+    }
+    const uint32_t code = HRESULT_CODE(driver->GetErrorCode());
+    const bool unsupported = code == GARMIN_ERROR_UNSUPPORTED_LINK || code == ERROR_READ_FAULT;
+    const int kind = unsupported ? STATUS_UNSUPPORTED : STATUS_WARNING;
+    const std::string text =
+        FillText(unsupported ? IDS_STATUS_UNSUPPORTED_FOUND : IDS_STATUS_NO_DEVICE_ON, location);
+    m_statusList.SetLast(kind, text);
+    m_errorList.Append(kind, text);
+    _PostUpdate(THREAD_UPD_STATUS);
+    _EndRun(THREAD_TERMINATED);
+    return;
+  }
+
+  LogWrite(LOG_INFO, "GPS device opened: %s", portName.c_str());
+  const std::string product = driver->GetDataSet().deviceDescription;
+  m_statusList.SetLast(STATUS_BUSY, FillText(IDS_STATUS_TX_PROGRESS, product, portName));
+  _PostUpdate(THREAD_UPD_STATUS);
+
+  unsigned count = 0;
+  bool sent = false;
+  if (m_txData != nullptr) sent = driver->TxGpsData(m_txData, count);
+  if (sent && powerDown) {
+    if (driver->PowerDown()) {
+      LogWrite(LOG_INFO, "GPS device powered down");
+    } else {
+      LogWrite(LOG_ERROR, "Unable to power down GPS device");
+    }
+  }
+  // Taken before the close, which may clear them.
+  const HRESULT gpsError = driver->GetErrorCode();
+  const std::string gpsText = driver->GetErrorText();
+  const HRESULT commsError = comms->GetLastError();
+  const std::string commsText = comms->GetErrorMessage();
+  driver->CloseGpsDevice();
+  LogWrite(LOG_INFO, "GPS device closed: %s", product.c_str());
+
+  // An abort wins over whatever the transfer reported.
+  if (IsAbortRequested()) {
+    const std::string text = FillText(IDS_STATUS_TX_ABORTED, product, portName);
+    m_statusList.SetLast(STATUS_WARNING, text);
+    m_errorList.Append(STATUS_WARNING, text);
+    _EndRun(THREAD_ABORTED);
+    return;
+  }
+
+  if (!sent) {
+    LogWrite(LOG_ERROR, "Unable to transfer GPS data records");
+    const uint32_t code = HRESULT_CODE(gpsError);
+    if (code == GARMIN_ERROR_UNSUPPORTED_LINK) {
+      const std::string text = FillText(IDS_STATUS_UNSUPPORTED_DEVICE, product, portName);
+      m_statusList.SetLast(STATUS_UNSUPPORTED, text);
+      m_errorList.Append(STATUS_UNSUPPORTED, text);
+    }
+    int kind = STATUS_ERROR;
+    std::string text;
+    if (code == ERROR_INVALID_DATA) {
+      kind = STATUS_UNSUPPORTED;
+      text = FillText(IDS_STATUS_TX_INCOMPATIBLE, product, portName);
+    } else {
+      text = CUtil::BuildErrorList(FillText(IDS_STATUS_TX_ERROR, product, portName), gpsError, gpsText,
+                                   commsError, commsText);
+    }
+    m_statusList.SetLast(kind, text);
+    m_errorList.Append(kind, text);
+    _PostUpdate(THREAD_UPD_STATUS);
+    _EndRun(THREAD_TERMINATED);
+    return;
+  }
+
+  LogWrite(LOG_INFO, "%d GPS data records transferred", static_cast<int>(count));
+  m_statusList.SetLast(STATUS_DONE, FillText(IDS_STATUS_TX_DONE, product, portName));
+  _PostUpdate(THREAD_UPD_STATUS);
+  _SetResult(1);
+  _SetStatus(THREAD_TERMINATED);
+  _AddSuccess();
+  _PostUpdate(THREAD_UPD_COMPLETE);
+}

@@ -1,0 +1,226 @@
+// Uploads end to end: the serial and USB engines send tracks and courses to
+// the simulated receiver, which decodes and keeps what arrived; faults in the
+// middle of an upload end it with the link's error and leave the receiver
+// ready for the next one.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/GpsDataSet.h"
+#include "garmin/GarminErrors.h"
+#include "link/GpsGarminSerial.h"
+#include "link/GpsGarminUsb.h"
+#include "sim/GarminSim.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+constexpr unsigned kTimeoutMs = 250;
+constexpr int64_t kStart = 1714543200;
+
+const char kIdentity[] =
+    R"("product_id": 484, "software_version": 350, "descriptions": ["Forerunner305"], "serial_number": 99,)";
+const char kTrackLogDevice[] = R"("protocols": ["P000", "L001", "A010", "A301:D310,D301"])";
+const char kCourseDevice[] =
+    R"("protocols": ["P000", "L001", "A010", "A301:D310,D304", "A1006:D1006", "A1007:D1007", "A1008:D1012"])";
+
+// Two routes of n and 2 points, 0.001 degrees of latitude and 10 s apart.
+void FillRoutes(CGpsDataSet& set, int n) {
+  for (int t = 0; t < 2; ++t) {
+    CGpsDataTrack* track = set.AddTrack(t == 0 ? "Lake loop" : "Hill", t);
+    for (int i = 0; i < (t == 0 ? n : 2); ++i) {
+      CGpsDataTrackPoint* p = track->AddPoint(0);
+      p->AddFloatPair(QUANTITY_POSITION, MODIFIER_INSTANT, UNIT_DEGREES, 8.5f,
+                      47.0f + 0.001f * static_cast<float>(i));
+      p->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, static_cast<int>(kStart + 10 * i));
+      p->AddFloat(QUANTITY_ELEVATION, MODIFIER_INSTANT, UNIT_METRES, 400.0f + static_cast<float>(i));
+    }
+  }
+}
+
+std::unique_ptr<CGarminSim> StartSerialSim(const std::string& protocols, std::string& port) {
+  std::string error;
+  auto sim = CGarminSim::FromJson("{" + std::string(kIdentity) + protocols + "}", &error);
+  EXPECT_NE(sim, nullptr) << error;
+  if (sim) {
+    EXPECT_TRUE(sim->StartSerial(port));
+  }
+  return sim;
+}
+
+// D304 points of a course track carry no new-track flag.
+void ExpectRoutes(const std::vector<SimTrack>& tracks, int n, bool newTrackFlags = true) {
+  ASSERT_EQ(tracks.size(), 2u);
+  EXPECT_EQ(tracks[0].ident, "Lake loop");
+  EXPECT_EQ(tracks[1].ident, "Hill");
+  ASSERT_EQ(tracks[0].points.size(), static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    const SimTrackPoint& p = tracks[0].points[i];
+    EXPECT_NEAR(p.lat, 47.0 + 0.001 * i, 4e-6) << i;
+    EXPECT_NEAR(p.lon, 8.5, 1e-6);
+    EXPECT_EQ(p.time, kStart + 10 * i);
+    EXPECT_EQ(p.alt, 400.0f + static_cast<float>(i));
+    EXPECT_EQ(p.newTrk, newTrackFlags && i == 0);
+  }
+}
+
+TEST(GarminTxSim, TrackLogAndCoursesOverSerial) {
+  {
+    std::string port;
+    auto sim = StartSerialSim(kTrackLogDevice, port);
+    CGpsGarminSerial gps;
+    gps.SetDevicePath(port);
+    gps.SetTimeout(kTimeoutMs);
+    ASSERT_TRUE(gps.OpenGpsDevice(GPS_DIRECTION_TX));
+    CGpsDataSet set;
+    FillRoutes(set, 3);
+    unsigned count = 0;
+    ASSERT_TRUE(gps.TxGpsData(&set, count)) << gps.GetErrorText();
+    EXPECT_EQ(count, 5u);
+    gps.CloseGpsDevice();
+    sim->Stop();
+    ExpectRoutes(sim->UploadedTracks(), 3);
+    EXPECT_EQ(sim->UploadTransfers(), (std::vector<CSimUploads::Transfer>{{6, 7, 7}}));
+    EXPECT_EQ(sim->HostBadFrames(), 0u);
+  }
+  {
+    std::string port;
+    auto sim = StartSerialSim(kCourseDevice, port);
+    CGpsGarminSerial gps;
+    gps.SetDevicePath(port);
+    gps.SetTimeout(kTimeoutMs);
+    ASSERT_TRUE(gps.OpenGpsDevice(GPS_DIRECTION_TX));
+    CGpsDataSet set;
+    FillRoutes(set, 3);
+    unsigned count = 0;
+    ASSERT_TRUE(gps.TxGpsData(&set, count)) << gps.GetErrorText();
+    gps.CloseGpsDevice();
+    sim->Stop();
+    // Courses, their laps and tracks, announced and received alike; no course points.
+    EXPECT_EQ(sim->UploadTransfers(),
+              (std::vector<CSimUploads::Transfer>{{561, 2, 2}, {562, 2, 2}, {564, 7, 7}}));
+    const std::vector<SimCourse> courses = sim->UploadedCourses();
+    ASSERT_EQ(courses.size(), 2u);
+    EXPECT_EQ(courses[1].name, "Hill");
+    EXPECT_EQ(courses[1].index, 1);
+    EXPECT_EQ(courses[1].trackIndex, 1);
+    const std::vector<SimCourseLap> laps = sim->UploadedCourseLaps();
+    ASSERT_EQ(laps.size(), 2u);
+    EXPECT_EQ(laps[0].totalTime, 2000u);
+    EXPECT_NEAR(laps[0].totalDistance, 222.4, 0.5);
+    const std::vector<SimTrack> tracks = sim->UploadedCourseTracks();
+    ExpectRoutes(tracks, 3, false);
+    EXPECT_EQ(tracks[0].points[2].distance.value_or(-1), laps[0].totalDistance);
+    EXPECT_TRUE(sim->UploadedTracks().empty());
+  }
+}
+
+TEST(GarminTxSim, FaultsInTheMiddleOfAnUploadOverSerial) {
+  struct Row {
+    const char* legend;
+    SimFaults faults;
+    bool mayRecover;  // a link that resends may still complete the upload
+  };
+  auto with = [](auto set) {
+    SimFaults faults;
+    set(faults);
+    return faults;
+  };
+  const Row rows[] = {
+      {"a NAK is answered by sending again", with([](SimFaults& f) { f.nakHostPacket = 4; }), true},
+      {"a checksum error on the way is answered by a NAK",
+       with([](SimFaults& f) { f.badChecksumFromHost = 4; }), true},
+      {"a lost packet gets no ACK", with([](SimFaults& f) { f.noAckHostPacket = 4; }), true},
+      {"the receiver falls silent", with([](SimFaults& f) { f.silentFromHostPacket = 4; }), false},
+      {"the receiver is switched off", with([](SimFaults& f) { f.powerOffAtHostPacket = 4; }), false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.legend);
+    std::string port;
+    auto sim = StartSerialSim(kTrackLogDevice, port);
+    CGpsGarminSerial gps;
+    gps.SetDevicePath(port);
+    gps.SetTimeout(kTimeoutMs);
+    ASSERT_TRUE(gps.OpenGpsDevice(GPS_DIRECTION_TX));
+    sim->SetFaults(row.faults);
+    CGpsDataSet set;
+    FillRoutes(set, 6);
+    unsigned count = 0;
+    const bool sent = gps.TxGpsData(&set, count);
+    gps.CloseGpsDevice();
+    if (sent) {
+      EXPECT_TRUE(row.mayRecover);
+      ExpectRoutes(sim->UploadedTracks(), 6);
+    } else {
+      // The link's error, and nothing of the broken upload kept.
+      EXPECT_NE(gps.GetCommsDevice()->GetLastError() | gps.GetErrorCode(), S_OK);
+      EXPECT_TRUE(sim->UploadedTracks().empty());
+    }
+    if (row.faults.nakHostPacket != 0 || row.faults.badChecksumFromHost != 0) {
+      EXPECT_TRUE(sent) << gps.GetErrorText() << gps.GetCommsDevice()->GetErrorMessage();
+    }
+    // The receiver takes the next upload whole.
+    sim->SetFaults(SimFaults{});
+    sim->PowerOn();
+    ASSERT_TRUE(gps.OpenGpsDevice(GPS_DIRECTION_TX)) << gps.GetErrorText();
+    ASSERT_TRUE(gps.TxGpsData(&set, count)) << gps.GetErrorText();
+    gps.CloseGpsDevice();
+    const std::vector<SimTrack> tracks = sim->UploadedTracks();
+    ASSERT_EQ(tracks.size(), sent ? 4u : 2u);
+    ExpectRoutes({tracks.end() - 2, tracks.end()}, 6);
+    sim->Stop();
+  }
+}
+
+TEST(GarminTxSim, CoursesOverUsbAndASwitchOffMidTransfer) {
+  qvtest::CTempDir dir;
+  const std::string socket = dir.Str() + "/usb.sock";
+  std::string error;
+  auto sim = CGarminSim::FromJson("{" + std::string(kIdentity) + kCourseDevice + "}", &error);
+  ASSERT_NE(sim, nullptr) << error;
+  ASSERT_TRUE(sim->StartUsb(socket)) << sim->LastError();
+  CGpsGarminUsb gps;
+  gps.SetDevicePath("usbsim:" + socket);
+  gps.SetTimeout(kTimeoutMs);
+  CGpsDataSet set;
+  FillRoutes(set, 3);
+  unsigned count = 0;
+
+  ASSERT_TRUE(gps.OpenGpsDevice(GPS_DIRECTION_TX)) << gps.GetErrorText();
+  SimFaults faults;
+  faults.powerOffAtHostPacket = 6;
+  sim->SetFaults(faults);
+  // A host that only writes learns of the switch-off when a write fails,
+  // which the socket that stands in for the bus may not report in time.
+  if (!gps.TxGpsData(&set, count)) {
+    EXPECT_NE(gps.GetCommsDevice()->GetLastError(), S_OK);
+  }
+  gps.CloseGpsDevice();
+  for (int i = 0; i < 500 && !sim->IsPoweredOff(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(sim->IsPoweredOff());
+  // Only the transfers completed before the switch-off were kept.
+  const size_t transfersBefore = sim->UploadTransfers().size();
+  EXPECT_EQ(transfersBefore, 1u);
+  EXPECT_TRUE(sim->UploadedCourseLaps().empty());
+
+  sim->SetFaults(SimFaults{});
+  sim->PowerOn();
+  ASSERT_TRUE(gps.OpenGpsDevice(GPS_DIRECTION_TX)) << gps.GetErrorText();
+  ASSERT_TRUE(gps.TxGpsData(&set, count)) << gps.GetErrorText();
+  gps.CloseGpsDevice();
+  // USB writes do not wait for the receiver: let it take in what is on the way.
+  for (int i = 0; i < 500 && sim->UploadTransfers().size() < transfersBefore + 3; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  sim->Stop();
+  ASSERT_EQ(sim->UploadTransfers().size(), transfersBefore + 3);
+  EXPECT_EQ(sim->UploadedCourses().size(), transfersBefore == 0 ? 2u : 4u);
+  EXPECT_EQ(sim->UploadedCourseLaps().size(), 2u);
+  ExpectRoutes(sim->UploadedCourseTracks(), 3, false);
+}
+
+}  // namespace
