@@ -1,0 +1,296 @@
+// The main dialog's state machine with its real jobs against simulated
+// receivers and the reference service, on the in-memory pages.
+#include <gtest/gtest.h>
+
+#include "app/DlgRig.h"
+#include "import/SentHistory.h"
+#include "threads/ThreadRxDevice.h"
+#include "threads/ThreadRxFile.h"
+#include "util/TraceLog.h"
+
+namespace {
+
+using qvtest::CDlgRig;
+using qvtest::ReceiverJson;
+using qvtest::ThreeTracksJson;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+size_t CountGz(const std::vector<std::string>& names, const std::string& tail) {
+  size_t n = 0;
+  for (const std::string& name : names) {
+    n += name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+  }
+  return n;
+}
+
+TEST(QVAgentDlg, StartPageOffersOnlyConfigureUntilTheAccountIsSet) {
+  CDlgRig rig;
+  rig.dlg->Start("");
+  ASSERT_TRUE(rig.Settle());
+  EXPECT_EQ(rig.view.GetPage(), 105u);
+  EXPECT_TRUE(rig.view.Has("LinkPrefs"));
+  EXPECT_FALSE(rig.view.Has("LinkRxDevice"));
+  EXPECT_TRUE(rig.shown);
+
+  rig.Click("LinkPrefs");
+  ASSERT_TRUE(rig.Settle());
+  ASSERT_EQ(rig.view.GetPage(), 106u);
+  rig.view.SetValue("EditUsername", "runner");
+  rig.view.SetValue("EditEmail", "runner@example.test");
+  rig.view.UserSetChecked("CheckTaskbar", true);
+  rig.Click("LinkSavePrefs");
+  ASSERT_TRUE(rig.Settle());
+  EXPECT_EQ(rig.view.GetPage(), 105u);
+  EXPECT_TRUE(rig.view.Has("LinkRxDevice"));
+  EXPECT_TRUE(rig.view.Has("LinkImport"));
+  // The saved TaskbarIcon shows the icon and writes the start-at-login entry.
+  EXPECT_TRUE(rig.trayIcon);
+  EXPECT_TRUE(std::filesystem::exists(CUtil::GetStartupShortcutPath()));
+}
+
+// A synchronise with EditActivities off: the new activities go to the
+// queue without the choice page, the upload follows; the second finds
+// nothing new and offers the choice page with nothing checked.
+TEST(QVAgentDlg, SynchroniseQueuesUploadsThenFindsNothingNew) {
+  CDlgRig rig;
+  rig.SetAccount();
+  rig.AddReceiver(ReceiverJson(ThreeTracksJson()));
+  rig.dlg->Start("");
+  ASSERT_TRUE(rig.Settle());
+
+  rig.Click("LinkRxDevice");
+  ASSERT_TRUE(rig.PumpUntil([&] { return rig.service.Uploads().size() == 1 && !rig.AnyJobActive(); }));
+  ASSERT_TRUE(rig.Settle());
+  EXPECT_EQ(rig.view.GetPage(), 107u);
+  EXPECT_EQ(rig.dlg->GetState(), STATE_RXDEVICE_FIRST);
+  EXPECT_TRUE(rig.view.Has("LinkViewInbox"));
+  EXPECT_EQ(rig.Files(CUtil::GetQueueFolder(0)).size(), 0u);
+  EXPECT_EQ(CountGz(rig.Files(CUtil::GetDataFolder() + "/Sent"), ".qvx.gz"), 1u);
+  rig.Click("LinkViewInbox");
+  EXPECT_EQ(rig.opened, std::vector<std::string>{CUtil::GetUrlInbox()});
+
+  rig.Click("LinkIntro");
+  ASSERT_TRUE(rig.Settle());
+  rig.Click("LinkRxDevice");
+  ASSERT_TRUE(rig.PumpUntil([&] { return rig.view.GetPage() == 110u && !rig.AnyJobActive(); }));
+  ASSERT_TRUE(rig.Settle());
+  EXPECT_EQ(rig.view.ChildIds("ActivityTable").size(), 3u);
+  for (const char* id : {"check1", "check2", "check3"}) EXPECT_FALSE(rig.Checked(id)) << id;
+  EXPECT_FALSE(rig.Checked("CheckAll"));
+}
+
+// The choice page: two of three chosen go to the resend queue; all three
+// count as sent.
+TEST(QVAgentDlg, ChosenActivitiesGoToTheResendQueueAndAllIntoTheHistory) {
+  CDlgRig rig;
+  rig.SetAccount();
+  CUtil::SetEditActivities(true);
+  rig.service.SetUploadStatus(500);  // keeps what was queued in the queue
+  rig.AddReceiver(ReceiverJson(ThreeTracksJson()));
+  rig.dlg->Start("");
+  ASSERT_TRUE(rig.Settle());
+  rig.Click("LinkRxDevice");
+  ASSERT_TRUE(rig.PumpUntil([&] { return rig.view.GetPage() == 110u && !rig.AnyJobActive(); }));
+  ASSERT_TRUE(rig.Settle());
+  EXPECT_TRUE(rig.Checked("CheckAll"));
+  rig.view.UserSetChecked("check2", false);
+  rig.Click("LinkEditHistorySend");
+  ASSERT_TRUE(rig.PumpUntil([&] { return rig.service.Uploads().size() == 1 && !rig.AnyJobActive(); }));
+  ASSERT_TRUE(rig.Settle());
+
+  EXPECT_EQ(rig.view.GetPage(), 107u);
+  EXPECT_EQ(CountGz(rig.Files(CUtil::GetQueueFolder(1)), ".qvx.gz"), 1u);
+  const std::string query = rig.service.Uploads().front().target;
+  EXPECT_TRUE(Contains(query, "timeConflictsAllowed=true")) << query;
+  CSentHistory history;
+  history.LoadHistory();
+  EXPECT_EQ(history.GetCount(), 3u);
+  // The failed upload offers Retry; Retry posts the document again.
+  EXPECT_TRUE(rig.view.Has("LinkTxRetry"));
+  rig.service.SetUploadStatus(200);
+  rig.Click("LinkTxRetry");
+  ASSERT_TRUE(rig.PumpUntil([&] { return rig.service.Uploads().size() == 2 && !rig.AnyJobActive(); }));
+  ASSERT_TRUE(rig.Settle());
+  EXPECT_TRUE(rig.view.Has("LinkViewInbox"));
+  EXPECT_EQ(rig.Files(CUtil::GetQueueFolder(1)).size(), 0u);
+}
+
+TEST(QVAgentDlg, WithoutReceiverTheSearchEndsWithRetry) {
+  CDlgRig rig;
+  rig.SetAccount();
+  rig.dlg->Start("");
+  ASSERT_TRUE(rig.Settle());
+  rig.Click("LinkRxDevice");
+  ASSERT_TRUE(rig.Settle());
+  EXPECT_TRUE(Contains(rig.Html("RxStatusSection"), "No supported device could be found."));
+  EXPECT_TRUE(rig.view.Has("LinkRxRetry"));
+  EXPECT_TRUE(rig.service.Uploads().empty());
+  rig.AddReceiver(ReceiverJson(ThreeTracksJson()));
+  rig.Click("LinkRxRetry");
+  ASSERT_TRUE(rig.PumpUntil([&] { return rig.service.Uploads().size() == 1 && !rig.AnyJobActive(); }));
+}
+
+// With MultipleDevices each receiver adds its document; without, the search
+// stops after the first that delivered.
+TEST(QVAgentDlg, MultipleDevicesDecidesHowManyReceiversAreRead) {
+  for (const bool multiple : {false, true}) {
+    SCOPED_TRACE(multiple);
+    CDlgRig rig;
+    rig.SetAccount();
+    CUtil::SetMultipleDevices(multiple);
+    rig.service.SetUploadStatus(500);
+    rig.AddReceiver(ReceiverJson(ThreeTracksJson()));
+    rig.AddReceiver(ReceiverJson(ThreeTracksJson(), "3456789013"));
+    rig.dlg->Start("");
+    ASSERT_TRUE(rig.Settle());
+    rig.Click("LinkRxDevice");
+    ASSERT_TRUE(rig.PumpUntil([&] { return !rig.service.Uploads().empty() && !rig.AnyJobActive(); }));
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(CountGz(rig.Files(CUtil::GetQueueFolder(0)), ".qvx.gz"), multiple ? 2u : 1u);
+    EXPECT_EQ(rig.view.GetPage(), 107u);
+  }
+}
+
+TEST(QVAgentDlg, ClickingSynchroniseWhileAReceiveRunsStartsNoSecond) {
+  CDlgRig rig;
+  rig.SetAccount();
+  rig.AddReceiver(ReceiverJson(ThreeTracksJson(400)))->SetPacing(true);
+  CUtil::SetDeviceTimeout(2000);
+  rig.dlg->Start("");
+  ASSERT_TRUE(rig.Settle());
+  rig.Click("LinkRxDevice");
+  ASSERT_TRUE(rig.PumpUntil([&] { return rig.dlg->GetRxDeviceThread().IsRunning(); }));
+  LogEnable(LOG_DEBUG, rig.home().string());
+  // As from the start page the tray icon brings up meanwhile.
+  rig.view.Click("LinkRxDevice");
+  ASSERT_TRUE(rig.PumpUntil([&] { return rig.view.Has("LinkCancelRxDevice"); }, std::chrono::seconds(5)));
+  const std::string trace = qvtest::ReadFile(LogPath());
+  EXPECT_TRUE(Contains(trace, "CQVAgentDlg::OnDocumentComplete(STATE_RXDEVICE_FIRST) thread still running"));
+  LogClose();
+  // Cancel during the transfer ends the run as aborted; nothing is queued.
+  ASSERT_TRUE(rig.PumpUntil([&] {
+    const auto last = rig.dlg->GetRxDeviceThread().GetStatusList().GetLast();
+    return last && last->text.rfind("Retrieving", 0) == 0;
+  }));
+  rig.Click("LinkCancelRxDevice");
+  ASSERT_TRUE(rig.Settle());
+  EXPECT_TRUE(Contains(rig.Html("RxStatusSection"), "User aborted")) << rig.Html("RxStatusSection");
+  EXPECT_EQ(rig.Files(CUtil::GetQueueFolder(0)).size(), 0u);
+  EXPECT_TRUE(rig.view.Has("LinkRxRetry"));
+}
+
+TEST(QVAgentDlg, ImportToTheServiceQueuesTheFileUnchanged) {
+  CDlgRig rig;
+  rig.SetAccount();
+  const std::string gpx = (rig.home() / "ride one.gpx").string();
+  qvtest::WriteFile(gpx, "<gpx version=\"1.1\"></gpx>\n");
+  rig.dlg->Start("");
+  ASSERT_TRUE(rig.Settle());
+  rig.Click("LinkImport");
+  ASSERT_TRUE(rig.Settle());
+  rig.view.SetValue("EditFilename", "  " + gpx + " ");
+  rig.view.UserSetChecked("RadioSendDevice", false);
+  rig.view.UserSetChecked("RadioSendServer", true);
+  rig.Click("LinkImportSend");
+  ASSERT_TRUE(rig.PumpUntil([&] { return rig.service.Uploads().size() == 1 && !rig.AnyJobActive(); }));
+  ASSERT_TRUE(rig.Settle());
+  EXPECT_EQ(rig.view.GetPage(), 108u);
+  EXPECT_EQ(rig.service.Uploads().front().problem, "");
+  EXPECT_TRUE(rig.view.Has("LinkViewInbox"));
+}
+
+// The cases of how the program's arguments start the dialog, and what a
+// second agent's hand-over does.
+TEST(QVAgentDlg, CommandLineChoosesTheFirstPage) {
+  const struct {
+    const char* name;
+    bool taskbarIcon;
+    std::string commandLine;
+    bool hidden;
+    std::string importPath;  // empty: the start page
+  } cases[] = {
+      {"plain start", false, "", false, ""},
+      {"-bg with the icon", true, "-bg", true, ""},
+      {"-bg without the icon is a file", false, "-bg", false, "-bg"},
+      {"quoted path with a blank", false, "  \"/tmp/a b.gpx\" ", false, "/tmp/a b.gpx"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CDlgRig rig;
+    rig.SetAccount();
+    CUtil::SetTaskbarIcon(c.taskbarIcon);
+    rig.dlg->Start(c.commandLine);
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.dlg->IsStartHidden(), c.hidden);
+    EXPECT_EQ(rig.shown, !c.hidden);
+    EXPECT_EQ(rig.trayIcon, c.taskbarIcon);
+    EXPECT_EQ(rig.dlg->GetRxFileThread().GetImportPath(), c.importPath);
+    // A file goes on to the receiver without a click (and fails: no such file).
+    EXPECT_EQ(rig.view.GetPage(), c.importPath.empty() ? 105u : 192u);
+    if (!c.importPath.empty()) {
+      EXPECT_TRUE(rig.view.Has("LinkIntro"));
+    }
+  }
+  CDlgRig rig;
+  rig.SetAccount();
+  CUtil::SetTaskbarIcon(true);
+  rig.dlg->Start("-bg");
+  ASSERT_TRUE(rig.Settle());
+  rig.dlg->OnCommandLine("");
+  ASSERT_TRUE(rig.Settle());
+  EXPECT_TRUE(rig.shown);
+  EXPECT_FALSE(rig.dlg->IsStartHidden());
+  EXPECT_EQ(rig.view.GetPage(), 105u);
+}
+
+// The exit check: with the icon the agent stays, hidden, on the start page;
+// without it the dialog ends and the trace is compressed into the queue.
+TEST(QVAgentDlg, ExitCheckHidesWithTheIconAndEndsWithout) {
+  for (const bool icon : {true, false}) {
+    SCOPED_TRACE(icon);
+    CDlgRig rig;
+    rig.SetAccount();
+    CUtil::SetTaskbarIcon(icon);
+    rig.AddReceiver(ReceiverJson(ThreeTracksJson(400)))->SetPacing(true);
+    CUtil::SetDeviceTimeout(2000);
+    rig.dlg->Start("");
+    ASSERT_TRUE(rig.Settle());
+    rig.dlg->EnableTracing();
+    ASSERT_EQ(rig.view.Overlays().size(), 1u);
+    EXPECT_EQ(rig.view.Overlays().front().text, "Logging is now enabled.");
+    rig.view.Overlays().front().messageDone();
+    rig.view.Overlays().clear();
+    ASSERT_TRUE(rig.Settle());
+    rig.Click("LinkRxDevice");
+    ASSERT_TRUE(rig.PumpUntil([&] { return rig.dlg->GetRxDeviceThread().IsRunning(); }));
+    rig.Click("ButtonExit");
+    EXPECT_FALSE(rig.dlg->GetRxDeviceThread().IsThreadActive());
+    EXPECT_EQ(rig.ended, !icon);
+    if (icon) {
+      ASSERT_TRUE(rig.Settle());
+      EXPECT_FALSE(rig.shown);
+      EXPECT_EQ(rig.view.GetPage(), 105u);
+      EXPECT_TRUE(LogIsEnabled());
+      LogClose();
+    } else {
+      EXPECT_FALSE(LogIsEnabled());
+      EXPECT_EQ(CountGz(rig.Files(CUtil::GetQueueFolder(0)), ".txt.gz"), 1u);
+    }
+    // No document came from the stopped receive.
+    EXPECT_EQ(CountGz(rig.Files(CUtil::GetQueueFolder(0)), ".qvx.gz"), 0u);
+  }
+}
+
+TEST(QVAgentDlg, AnAnchorCompletionChangesNothing) {
+  CDlgRig rig;
+  rig.dlg->Start("");
+  ASSERT_TRUE(rig.Settle());
+  rig.view.ClearOperations();
+  rig.dlg->OnDocumentComplete("/page/105#top");
+  EXPECT_TRUE(rig.view.Operations().empty());
+}
+
+}  // namespace
