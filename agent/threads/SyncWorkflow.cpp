@@ -1,5 +1,6 @@
 #include "threads/SyncWorkflow.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -12,6 +13,7 @@
 #include "link/CommsRegistry.h"
 #include "link/CommsSerial.h"
 #include "link/GpsGarminSerial.h"
+#include "platform/AtomicFile.h"
 #include "resources/StringIds.h"
 #include "resources/StringTable.h"
 #include "threads/ThreadRxDevice.h"
@@ -277,6 +279,37 @@ int CSyncWorkflow::CountIncludedActivities(const CGpsDataSet& data) {
   return count;
 }
 
+std::string CSyncWorkflow::ClaimQueueName(const std::string& folder, const std::string& stamp) {
+  const std::string qvx = LoadString(IDS_EXT_QVX);
+  const std::string gz = LoadString(IDS_EXT_GZ);
+  const std::string txt = "txt";
+  const auto queued = [&](const std::string& name) {
+    return Exists(FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, qvx, gz)) ||
+           Exists(FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, txt, gz));
+  };
+  for (int n = 1; n <= 1000; ++n) {
+    const std::string name = n == 1 ? stamp : stamp + "-" + std::to_string(n);
+    if (queued(name)) continue;
+    // The plain document, created exclusively, is the claim: every writer
+    // (this process or another instance of the agent) claims before it
+    // writes, and drops its claim only once its compressed files exist.
+    const std::string claim = FillPath(IDS_FORMAT_PATH_EXT, folder, name, qvx);
+    int error = 0;
+    if (!CreateNewFile(claim, &error)) {
+      if (error == EEXIST) continue;
+      LogWrite(LOG_ERROR, "WriteQueueDocument(): unable to create %s (%d)", claim.c_str(), error);
+      return std::string();
+    }
+    // Queued under this name by a writer that finished since the test above.
+    if (queued(name)) {
+      RemoveFile(claim);
+      continue;
+    }
+    return name;
+  }
+  return std::string();
+}
+
 bool CSyncWorkflow::WriteQueueDocument(int resend) {
   m_report.files.clear();
   m_report.errorText.clear();
@@ -291,17 +324,10 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   const std::string gz = LoadString(IDS_EXT_GZ);
   const std::string txt = "txt";
 
-  // Two documents within one second (several receivers, or a quick second
-  // run) must not replace one another in the queue.
-  const std::string stamp = LocalTimeStamp();
-  std::string name = stamp;
-  for (int n = 2;; ++n) {
-    const bool taken = Exists(FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, qvx, gz)) ||
-                       Exists(FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, txt, gz)) ||
-                       Exists(FillPath(IDS_FORMAT_PATH_EXT, folder, name, qvx)) ||
-                       Exists(FillPath(IDS_FORMAT_PATH_EXT, folder, name, txt));
-    if (!taken) break;
-    name = stamp + "-" + std::to_string(n);
+  const std::string name = ClaimQueueName(folder, LocalTimeStamp());
+  if (name.empty()) {
+    m_report.errorText = CUtil::GetSystemMessage(ERROR_CANNOT_MAKE);
+    return false;
   }
   const std::string documentPath = FillPath(IDS_FORMAT_PATH_EXT, folder, name, qvx);
   const std::string diagnosticsPath = FillPath(IDS_FORMAT_PATH_EXT, folder, name, txt);
@@ -311,7 +337,7 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   bool queued = false;
   if (driver->CreateQvxFile(documentPath.c_str()) != 0) {
     const std::string target = FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, qvx, gz);
-    const uint32_t error = CUtil::GzipFileWhole(documentPath.c_str(), target.c_str());
+    const uint32_t error = CUtil::GzipFileNew(documentPath.c_str(), target.c_str());
     if (error == 0) {
       LogWrite(LOG_INFO, "Compressed QVX file: %s", target.c_str());
       m_report.files.push_back(target);
@@ -330,7 +356,7 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   if (queued && driver->DiagnosticsFileCreated(diagnosticsPath.c_str()) != 0) {
     LogWrite(LOG_INFO, "Diagnostics file: %s", diagnosticsPath.c_str());
     const std::string target = FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, txt, gz);
-    const uint32_t error = CUtil::GzipFileWhole(diagnosticsPath.c_str(), target.c_str());
+    const uint32_t error = CUtil::GzipFileNew(diagnosticsPath.c_str(), target.c_str());
     if (error == 0) {
       LogWrite(LOG_INFO, "Compressed diagnostics file: %s", target.c_str());
       m_report.files.push_back(target);

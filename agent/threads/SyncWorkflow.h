@@ -99,6 +99,11 @@ public:
   // renamed, the plain files deleted. resend chooses QueueResend. False,
   // with nothing queued, when the document could not be written whole.
   bool WriteQueueDocument(int resend);
+  // A name for the queue files of one document in folder, stamp or
+  // stamp-N, that no other writer holds or has queued: claimed by creating
+  // its plain document file, which the caller writes and then removes.
+  // Empty when the folder takes no file.
+  static std::string ClaimQueueName(const std::string& folder, const std::string& stamp);
 
   // The number of included activities (segments) of a data set.
   static int CountIncludedActivities(const CGpsDataSet& data);

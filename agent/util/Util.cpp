@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "platform/AtomicFile.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/ShellFolders.h"
@@ -446,6 +447,19 @@ uint32_t CUtil::GzipFileWhole(const char* source, const char* target) {
     std::filesystem::rename(temporary, target, ec);
     if (ec) error = Win32FromErrno(ec.value());
   }
+  if (error != ERROR_SUCCESS) std::filesystem::remove(temporary, ec);
+  return error;
+}
+
+uint32_t CUtil::GzipFileNew(const char* source, const char* target) {
+  if (source == nullptr || target == nullptr) return ERROR_INVALID_PARAMETER;
+  const std::string temporary = std::string(target) + ".tmp";
+  uint32_t error = GzipFile(source, temporary.c_str());
+  int renameError = 0;
+  if (error == ERROR_SUCCESS && !RenameNoReplace(temporary, target, &renameError)) {
+    error = Win32FromErrno(renameError);
+  }
+  std::error_code ec;
   if (error != ERROR_SUCCESS) std::filesystem::remove(temporary, ec);
   return error;
 }

@@ -98,6 +98,9 @@ public:
   // the file is complete, so that a reader of the folder (the upload) never
   // meets a half-written file; the temporary file never outlives a failure.
   static uint32_t GzipFileWhole(const char* source, const char* target);
+  // GzipFileWhole for a queue file: target is never replaced; 80 (file
+  // exists) when a file of that name is there, nothing written then.
+  static uint32_t GzipFileNew(const char* source, const char* target);
 
   static std::string GetErrorText(HRESULT code);
   static std::string GetSystemMessage(uint32_t number);
