@@ -12,6 +12,7 @@
 #include "link/CommsDevice.h"
 #include "link/CommsRegistry.h"
 #include "link/CommsSerial.h"
+#include "link/CommsUsb.h"
 #include "link/GpsGarminSerial.h"
 #include "platform/AtomicFile.h"
 #include "resources/StringIds.h"
@@ -92,18 +93,20 @@ void CSyncWorkflow::RegisterDeviceObjects() {
 
 void CSyncWorkflow::SetPortFilter(const std::string& port) {
   m_portFilter = port.rfind("serial:", 0) == 0 ? port.substr(7) : port;
-}
-
-bool CSyncWorkflow::_PassesFilter(const CCommsDevice* port) const {
-  if (m_portFilter.empty()) return true;
-  return port != nullptr &&
-         (port->GetDevicePath() == m_portFilter || port->GetFriendlyName() == m_portFilter);
+  m_givenPort.reset();
+  if (m_portFilter.empty()) return;
+  if (m_portFilter.rfind("usb:", 0) == 0 || m_portFilter.rfind("usbsim:", 0) == 0) {
+    m_givenPort = std::make_unique<CCommsUsb>();
+  } else {
+    m_givenPort = std::make_unique<CCommsSerial>();
+  }
+  m_givenPort->SetDevicePath(m_portFilter);
+  m_givenPort->SetFriendlyName(m_portFilter);
 }
 
 bool CSyncWorkflow::_FindCandidate(bool first) {
-  int found = first ? m_thread.LoadHistoryAndGetFirstDevice(m_owner) : m_thread.GetNextDevice();
-  while (found != 0 && !_PassesFilter(m_thread.GetCurrentPort())) found = m_thread.GetNextDevice();
-  return found != 0;
+  if (m_givenPort) return first && m_thread.LoadHistoryAndSelectDevice(m_owner, m_givenPort.get()) != 0;
+  return (first ? m_thread.LoadHistoryAndGetFirstDevice(m_owner) : m_thread.GetNextDevice()) != 0;
 }
 
 bool CSyncWorkflow::StartSearch(CMessageWindow* owner) {

@@ -499,16 +499,44 @@ std::string CUtil::GetHttpStatusText(unsigned status) {
   }
 }
 
+std::string CUtil::EscapeMarkup(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+        break;
+    }
+  }
+  return out;
+}
+
 std::string CUtil::BuildErrorList(const std::string& prefix, HRESULT code1, const std::string& message1,
                                   HRESULT code2, const std::string& message2) {
   std::string list;
   auto addEntry = [&](HRESULT code, const std::string& message) {
-    const std::string codeText = GetErrorText(code);
+    const std::string codeText = EscapeMarkup(GetErrorText(code));
     bool appended = false;
     if (!message.empty()) {
       if (list.empty()) list = LoadString(IDS_HTML_ERRORLIST);
       list += "<li>";
-      list += message;
+      list += EscapeMarkup(message);
       appended = true;
     }
     if (!codeText.empty()) {

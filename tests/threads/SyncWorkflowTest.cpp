@@ -357,18 +357,25 @@ TEST(SyncWorkflow, NoCandidateSaysSoAtOnce) {
   EXPECT_EQ(rig.completions, 0);
 }
 
-TEST(SyncWorkflow, PortFilterSkipsTheOtherPorts) {
-  CRxSimRig rig;
-  CUtil::SetMultipleDevices(true);
-  ASSERT_NE(rig.AddReceiver(ForerunnerJson(TwoTracksJson())), nullptr);
-  CGarminSim* wanted = rig.AddReceiver(ForerunnerJson(TwoTracksJson()));
-  ASSERT_NE(wanted, nullptr);
-  CSyncWorkflow workflow(rig.thread);
-  workflow.SetPortFilter("serial:" + wanted->SlavePath());
-  const SearchResult result = RunSearch(rig, workflow, EActivityChoice::NewOnly);
-  ASSERT_EQ(result.reports.size(), 1u);
-  EXPECT_EQ(result.reports[0].device, kProduct + " on " + wanted->SlavePath());
-  EXPECT_EQ(rig.sims[0]->HostCommands(), std::vector<uint16_t>{});
+TEST(SyncWorkflow, ThePortNamedIsThePortUsedListedOrNot) {
+  for (const bool listed : {true, false}) {
+    SCOPED_TRACE(listed);
+    CRxSimRig rig;
+    CUtil::SetMultipleDevices(true);
+    ASSERT_NE(rig.AddReceiver(ForerunnerJson(TwoTracksJson())), nullptr);
+    std::unique_ptr<CGarminSim> unlisted = CGarminSim::FromJson(ForerunnerJson(TwoTracksJson()));
+    std::string unlistedPort;
+    ASSERT_TRUE(unlisted && unlisted->StartSerial(unlistedPort));
+    CGarminSim* wanted = listed ? rig.AddReceiver(ForerunnerJson(TwoTracksJson())) : unlisted.get();
+    ASSERT_NE(wanted, nullptr);
+    CSyncWorkflow workflow(rig.thread);
+    workflow.SetPortFilter("serial:" + wanted->SlavePath());
+    const SearchResult result = RunSearch(rig, workflow, EActivityChoice::NewOnly);
+    ASSERT_EQ(result.reports.size(), 1u);
+    EXPECT_EQ(result.reports[0].device, kProduct + " on " + wanted->SlavePath());
+    EXPECT_EQ(result.reports[0].outcome, ERxOutcome::Queued);
+    EXPECT_EQ(rig.sims[0]->HostCommands(), std::vector<uint16_t>{});
+  }
 }
 
 TEST(SyncWorkflow, TheDialogAsksWhenNothingIsNewOrEditingIsOn) {
