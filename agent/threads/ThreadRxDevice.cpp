@@ -15,14 +15,21 @@
 
 namespace {
 
-// A string-table pattern filled with text arguments.
+// A status fragment of the string table filled with texts from outside,
+// each escaped; the fragment's own markup stays.
 template <class... Args>
 std::string FillText(unsigned id, const Args&... args) {
   const std::string pattern = LoadString(id);
-  const int needed = std::snprintf(nullptr, 0, pattern.c_str(), args.c_str()...);
+  const auto fill = [&](char* buffer, size_t size, const auto&... escaped) {
+    return std::snprintf(buffer, size, pattern.c_str(), escaped.c_str()...);
+  };
+  const auto call = [&](char* buffer, size_t size) {
+    return fill(buffer, size, CUtil::EscapeMarkup(args)...);
+  };
+  const int needed = call(nullptr, 0);
   if (needed <= 0) return {};
   std::vector<char> buffer(static_cast<size_t>(needed) + 1);
-  std::snprintf(buffer.data(), buffer.size(), pattern.c_str(), args.c_str()...);
+  call(buffer.data(), buffer.size());
   return std::string(buffer.data(), static_cast<size_t>(needed));
 }
 
@@ -58,6 +65,11 @@ void CThreadRxDevice::ResetThread() {
 int CThreadRxDevice::LoadHistoryAndGetFirstDevice(CMessageWindow* owner) {
   m_history.LoadHistory();
   return GetFirstDevice(owner, m_statusList, THREAD_TYPE_RXDEVICE);
+}
+
+int CThreadRxDevice::LoadHistoryAndSelectDevice(CMessageWindow* owner, CCommsDevice* port) {
+  m_history.LoadHistory();
+  return SelectDevice(owner, port, m_statusList, THREAD_TYPE_RXDEVICE);
 }
 
 int CThreadRxDevice::GetNextDevice() {

@@ -32,6 +32,8 @@ public:
   // afresh (so another instance's additions count), then the first pair is
   // sought with this job's status list. 1 when a pair is current.
   int LoadHistoryAndGetFirstDevice(CMessageWindow* owner);
+  // The same with the port the user named instead of the search.
+  int LoadHistoryAndSelectDevice(CMessageWindow* owner, CCommsDevice* port);
   // The next pair, with this job's status list.
   int GetNextDevice();
   using CThreadDevice::GetNextDevice;
