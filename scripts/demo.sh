@@ -25,9 +25,15 @@ done
 home=$(mktemp -d "${TMPDIR:-/tmp}/tavelnor-demo.XXXXXX")
 pids=()
 stop() {
-  trap - EXIT INT TERM
-  local pid
+  trap - EXIT INT TERM HUP
+  local pid tries=0
   for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  # Five seconds to end on their own, then they are ended.
+  while [ "$tries" -lt 50 ] && kill -0 "${pids[@]}" 2>/dev/null; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   rm -rf "$home"
   echo "Demo stopped; the throw-away home is removed."
@@ -35,6 +41,7 @@ stop() {
 trap stop EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+trap 'exit 129' HUP
 
 # Everything the agent reads and writes stays in the throw-away home.
 export HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data"
@@ -77,17 +84,20 @@ echo "Tavelnor Agent demo"
 echo "  simulated receiver: $port (a week of runs and rides)"
 echo "  reference service:  $address"
 echo "  throw-away home:    $home"
+echo "  inbox:              $inbox"
 
 if [ -x "$agent" ]; then
   # The windowed agent opens the browser on its start page when there is a display.
   if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then "$agent" & else "$agent" --no-browser & fi
   pids+=($!)
-  echo "  inbox:              $inbox"
   echo "Close the agent or press Ctrl+C to stop the demo."
   wait "${pids[-1]}" || true
 else
   "$cli" sync
-  echo "  inbox:              $inbox"
+  echo
+  "$cli" messages
+  echo
+  echo "What arrived is listed in the inbox: $inbox"
   echo "Press Ctrl+C to stop the demo."
   wait "$service_pid" || true
 fi

@@ -31,3 +31,6 @@ TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} \
 echo "== Fuzz targets, briefly"
 "$top/scripts/build.sh" fuzz
 "$top/scripts/run-fuzzers.sh" "$top/build/fuzz" "${QV_FUZZ_SECONDS:-20}"
+
+echo "== The Debian package: built, inspected, qvagent-cli run from it"
+"$top/scripts/package.sh" | tail -n 2

@@ -90,6 +90,7 @@ TEST(DemoScript, TheWeekReachesTheInboxAndCtrlCCleansUp) {
   ASSERT_TRUE(demo.Start());
   ASSERT_TRUE(demo.ReadUntil("Press Ctrl+C", 120)) << demo.Output();
   EXPECT_NE(demo.Output().find("Queued 9 activities"), std::string::npos) << demo.Output();
+  EXPECT_NE(demo.Output().find("Welcome to Tavelnor"), std::string::npos) << "announcements from the service";
   const std::string home = demo.Find(R"(throw-away home: +(\S+))");
   const std::string inbox = demo.Find(R"(inbox: +(http://\S+))");
   ASSERT_FALSE(home.empty()) << demo.Output();

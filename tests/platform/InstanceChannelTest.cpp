@@ -117,6 +117,7 @@ TEST_F(InstanceChannelTest, SameVersionHandsOverItsCommandLineAndTheStartPage) {
 TEST_F(InstanceChannelTest, AnotherVersionIsEndedAndTheNewAgentTakesOver) {
   CRunningAgent old;
   ASSERT_TRUE(old.Start(path, kVersion - 1));
+  CMessageWindow window;  // outlives the channel that delivers to it
   CInstanceChannel channel(path);
   ASSERT_TRUE(channel.Connect());
   uint32_t version = 0;
@@ -126,7 +127,6 @@ TEST_F(InstanceChannelTest, AnotherVersionIsEndedAndTheNewAgentTakesOver) {
   const int status = old.Reap();
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 
-  CMessageWindow window;
   std::vector<std::string> seen;
   ASSERT_TRUE(channel.Listen(kVersion, window, [&](const InstanceRequest& request) {
     seen.push_back(request.commandLine);
@@ -147,10 +147,10 @@ TEST_F(InstanceChannelTest, ASocketLeftByACrashedAgentIsTakenOver) {
   crashed.Reap();
   ASSERT_TRUE(std::filesystem::exists(path));
 
+  CMessageWindow window;
   CInstanceChannel channel(path);
   EXPECT_FALSE(channel.Connect());
   EXPECT_EQ(channel.GetLastError(), ERROR_CONNECTION_REFUSED);
-  CMessageWindow window;
   ASSERT_TRUE(channel.Listen(kVersion, window, nullptr)) << channel.GetLastError();
   CInstanceChannel next(path);
   uint32_t version = 0;
@@ -193,11 +193,6 @@ TEST(InstanceMessageTest, RecordsAreTakenWholeAndBoundsChecked) {
     }
   }
   uint32_t version = 0;
-  InstanceMessage reply;
-  size_t consumed = 0;
-  DecodeInstanceMessage(std::string_view(two).substr(8), reply, consumed);
-  ASSERT_TRUE(DecodeInstanceVersion(reply.payload, version));
-  EXPECT_EQ(version, 0x02030001u);
   EXPECT_FALSE(DecodeInstanceVersion("abc", version));
 }
 
