@@ -176,6 +176,20 @@ bool CShell::Open(const std::string& target) {
   }
 }
 
+bool CShell::OpenAppWindow(const std::string& url) {
+  try {
+    if (url.empty() || url.find('\0') != std::string::npos) return false;
+    for (const char* browser : {"chromium", "chromium-browser", "google-chrome", "google-chrome-stable",
+                                "microsoft-edge", "brave-browser", "vivaldi"}) {
+      const std::string program = FindProgram(browser);
+      if (!program.empty() && SpawnDetached(program, "--app=" + url)) return true;
+    }
+  } catch (...) {
+    return false;
+  }
+  return Open(url);
+}
+
 bool CShell::CreateStartupEntry(const std::string& entryPath, const std::string& program,
                                 const std::string& description) {
   try {
