@@ -3,14 +3,17 @@
 #pragma once
 
 class CHtmlView;
+class CMessageWindow;
 
 class CAgentWindow {
 public:
   virtual ~CAgentWindow() = default;
 
+  // After Create.
   virtual CHtmlView& GetView() = 0;
-  // Makes the pages reachable; false when the window cannot exist at all.
-  virtual bool Create() = 0;
+  // Makes the pages reachable, their events handled on ui's thread; false
+  // when the window cannot exist at all.
+  virtual bool Create(CMessageWindow& ui) = 0;
   // Brings the current page to the user (opens it when no page is open).
   virtual void Show() = 0;
   // The user no longer sees the agent; pages already open stay where they are.

@@ -68,7 +68,7 @@ EAppStart CQVAgentApp::Run(const std::vector<std::string>& args, CAgentWindow& w
   CUtil::MigrateOldSettings();
 
   m_window = std::make_unique<CMessageWindow>();
-  if (!window.Create()) return EAppStart::Failed;
+  if (!window.Create(*m_window)) return EAppStart::Failed;
 
   CQVAgentDlg::Shell shell;
   shell.isTrayIconShown = [this] { return m_trayIcon.IsShown(); };

@@ -37,7 +37,7 @@ public:
   };
 
   CHtmlView& GetView() override { return view; }
-  bool Create() override { return true; }
+  bool Create(CMessageWindow&) override { return true; }
   void Show() override { ++shows; }
   void Hide() override { ++hides; }
   void Destroy() override { destroyed = true; }
