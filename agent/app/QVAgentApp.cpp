@@ -83,7 +83,7 @@ EAppStart CQVAgentApp::Run(const std::vector<std::string>& args, CAgentWindow& w
   shell.endDialog = [this] { m_window->Quit(0); };
   m_dialog = std::make_unique<CQVAgentDlg>(window.GetView(), *m_window, CQVAgentDlg::Jobs{}, shell);
   m_window->SetHandler([this](unsigned message, WPARAM wParam, LPARAM lParam) {
-    return m_dialog->OnMessage(message, wParam, lParam);
+    return m_dialog ? m_dialog->OnMessage(message, wParam, lParam) : 0;
   });
   // From here on a second agent hands its command line to this one.
   m_channel->Listen(CUtil::GetVersionNumber(), *m_window, [this](const InstanceRequest& request) {

@@ -97,7 +97,7 @@ public:
     };
     dlg = std::make_unique<CQVAgentDlg>(view, window, CQVAgentDlg::Jobs{}, shell);
     window.SetHandler([this](unsigned message, WPARAM wParam, LPARAM lParam) {
-      return dlg->OnMessage(message, wParam, lParam);
+      return dlg ? dlg->OnMessage(message, wParam, lParam) : 0;
     });
   }
   ~CDlgRig() {

@@ -26,60 +26,19 @@ size_t CountGz(const std::vector<std::string>& names, const std::string& tail) {
   return n;
 }
 
-TEST(QVAgentDlg, StartPageOffersOnlyConfigureUntilTheAccountIsSet) {
+// Saving TaskbarIcon shows the icon and writes the start-at-login entry.
+TEST(QVAgentDlg, SavedPreferencesApplyTheTaskbarIcon) {
   CDlgRig rig;
   rig.dlg->Start("");
   ASSERT_TRUE(rig.Settle());
-  EXPECT_EQ(rig.view.GetPage(), 105u);
-  EXPECT_TRUE(rig.view.Has("LinkPrefs"));
-  EXPECT_FALSE(rig.view.Has("LinkRxDevice"));
-  EXPECT_TRUE(rig.shown);
-
   rig.Click("LinkPrefs");
   ASSERT_TRUE(rig.Settle());
-  ASSERT_EQ(rig.view.GetPage(), 106u);
-  rig.view.SetValue("EditUsername", "runner");
-  rig.view.SetValue("EditEmail", "runner@example.test");
   rig.view.UserSetChecked("CheckTaskbar", true);
   rig.Click("LinkSavePrefs");
   ASSERT_TRUE(rig.Settle());
   EXPECT_EQ(rig.view.GetPage(), 105u);
-  EXPECT_TRUE(rig.view.Has("LinkRxDevice"));
-  EXPECT_TRUE(rig.view.Has("LinkImport"));
-  // The saved TaskbarIcon shows the icon and writes the start-at-login entry.
   EXPECT_TRUE(rig.trayIcon);
   EXPECT_TRUE(std::filesystem::exists(CUtil::GetStartupShortcutPath()));
-}
-
-// A synchronise with EditActivities off: the new activities go to the
-// queue without the choice page, the upload follows; the second finds
-// nothing new and offers the choice page with nothing checked.
-TEST(QVAgentDlg, SynchroniseQueuesUploadsThenFindsNothingNew) {
-  CDlgRig rig;
-  rig.SetAccount();
-  rig.AddReceiver(ReceiverJson(ThreeTracksJson()));
-  rig.dlg->Start("");
-  ASSERT_TRUE(rig.Settle());
-
-  rig.Click("LinkRxDevice");
-  ASSERT_TRUE(rig.PumpUntil([&] { return rig.service.Uploads().size() == 1 && !rig.AnyJobActive(); }));
-  ASSERT_TRUE(rig.Settle());
-  EXPECT_EQ(rig.view.GetPage(), 107u);
-  EXPECT_EQ(rig.dlg->GetState(), STATE_RXDEVICE_FIRST);
-  EXPECT_TRUE(rig.view.Has("LinkViewInbox"));
-  EXPECT_EQ(rig.Files(CUtil::GetQueueFolder(0)).size(), 0u);
-  EXPECT_EQ(CountGz(rig.Files(CUtil::GetDataFolder() + "/Sent"), ".qvx.gz"), 1u);
-  rig.Click("LinkViewInbox");
-  EXPECT_EQ(rig.opened, std::vector<std::string>{CUtil::GetUrlInbox()});
-
-  rig.Click("LinkIntro");
-  ASSERT_TRUE(rig.Settle());
-  rig.Click("LinkRxDevice");
-  ASSERT_TRUE(rig.PumpUntil([&] { return rig.view.GetPage() == 110u && !rig.AnyJobActive(); }));
-  ASSERT_TRUE(rig.Settle());
-  EXPECT_EQ(rig.view.ChildIds("ActivityTable").size(), 3u);
-  for (const char* id : {"check1", "check2", "check3"}) EXPECT_FALSE(rig.Checked(id)) << id;
-  EXPECT_FALSE(rig.Checked("CheckAll"));
 }
 
 // The choice page: two of three chosen go to the resend queue; all three
@@ -116,21 +75,6 @@ TEST(QVAgentDlg, ChosenActivitiesGoToTheResendQueueAndAllIntoTheHistory) {
   ASSERT_TRUE(rig.Settle());
   EXPECT_TRUE(rig.view.Has("LinkViewInbox"));
   EXPECT_EQ(rig.Files(CUtil::GetQueueFolder(1)).size(), 0u);
-}
-
-TEST(QVAgentDlg, WithoutReceiverTheSearchEndsWithRetry) {
-  CDlgRig rig;
-  rig.SetAccount();
-  rig.dlg->Start("");
-  ASSERT_TRUE(rig.Settle());
-  rig.Click("LinkRxDevice");
-  ASSERT_TRUE(rig.Settle());
-  EXPECT_TRUE(Contains(rig.Html("RxStatusSection"), "No supported device could be found."));
-  EXPECT_TRUE(rig.view.Has("LinkRxRetry"));
-  EXPECT_TRUE(rig.service.Uploads().empty());
-  rig.AddReceiver(ReceiverJson(ThreeTracksJson()));
-  rig.Click("LinkRxRetry");
-  ASSERT_TRUE(rig.PumpUntil([&] { return rig.service.Uploads().size() == 1 && !rig.AnyJobActive(); }));
 }
 
 // With MultipleDevices each receiver adds its document; without, the search
@@ -180,26 +124,6 @@ TEST(QVAgentDlg, ClickingSynchroniseWhileAReceiveRunsStartsNoSecond) {
   EXPECT_TRUE(Contains(rig.Html("RxStatusSection"), "User aborted")) << rig.Html("RxStatusSection");
   EXPECT_EQ(rig.Files(CUtil::GetQueueFolder(0)).size(), 0u);
   EXPECT_TRUE(rig.view.Has("LinkRxRetry"));
-}
-
-TEST(QVAgentDlg, ImportToTheServiceQueuesTheFileUnchanged) {
-  CDlgRig rig;
-  rig.SetAccount();
-  const std::string gpx = (rig.home() / "ride one.gpx").string();
-  qvtest::WriteFile(gpx, "<gpx version=\"1.1\"></gpx>\n");
-  rig.dlg->Start("");
-  ASSERT_TRUE(rig.Settle());
-  rig.Click("LinkImport");
-  ASSERT_TRUE(rig.Settle());
-  rig.view.SetValue("EditFilename", "  " + gpx + " ");
-  rig.view.UserSetChecked("RadioSendDevice", false);
-  rig.view.UserSetChecked("RadioSendServer", true);
-  rig.Click("LinkImportSend");
-  ASSERT_TRUE(rig.PumpUntil([&] { return rig.service.Uploads().size() == 1 && !rig.AnyJobActive(); }));
-  ASSERT_TRUE(rig.Settle());
-  EXPECT_EQ(rig.view.GetPage(), 108u);
-  EXPECT_EQ(rig.service.Uploads().front().problem, "");
-  EXPECT_TRUE(rig.view.Has("LinkViewInbox"));
 }
 
 // The cases of how the program's arguments start the dialog, and what a

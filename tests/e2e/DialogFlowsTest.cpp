@@ -1,0 +1,215 @@
+// What a user walks through in the agent's pages, in headless Chromium: the
+// dialog with its real jobs on the browser host, simulated receivers on
+// pseudo-terminals and the reference service on loopback, in an isolated home.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <set>
+
+#include "app/DlgRig.h"
+#include "app/PageResources.h"
+#include "app/QVAgentDlg.h"
+#include "e2e/WebDriver.h"
+#include "platform/BrowserHost.h"
+
+namespace {
+
+using qvtest::Browser;
+using qvtest::ReceiverJson;
+using qvtest::ThreeTracksJson;
+using Json = nlohmann::json;
+
+std::string Gunzip(const std::string& data) {
+  z_stream stream{};
+  if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) return {};
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  std::string text;
+  char buffer[4096];
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    stream.next_out = reinterpret_cast<Bytef*>(buffer);
+    stream.avail_out = sizeof buffer;
+    rc = inflate(&stream, Z_NO_FLUSH);
+    text.append(buffer, sizeof buffer - stream.avail_out);
+  }
+  inflateEnd(&stream);
+  return rc == Z_STREAM_END ? text : std::string();
+}
+
+// The agent's dialog shown in the browser; the same wiring as the program's.
+class DialogFlowsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!Browser().IsReady()) GTEST_SKIP() << Browser().GetError();
+    CUtil::ResetForTests();
+    CUtil::Initialize();
+    CCommsRegistry::Clear();
+    CGpsDevice::UnregisterAllDevices();
+    m_serialPorts.SetPortEnumerator(CPortEnumerator(m_home.Path() / "no-tty", m_home.Path() / "no-tty"));
+    CCommsRegistry::Register(&m_serialPorts);
+    CGpsDevice::RegisterDevice(&m_serialEngine);
+    CUtil::SetDeviceTimeout(2000);
+    ASSERT_TRUE(m_service.Start());
+    CUtil::SetServerName(m_service.Server());
+    CUtil::SetAnnouncementsUrlSetting(m_service.BaseUrl() + "/agent/announcement.qv?username=%s");
+    ASSERT_TRUE(m_host.Start());
+    CQVAgentDlg::Shell shell;
+    shell.showWindow = [this](bool show) {
+      if (show && m_host.GetOpenPageCount() == 0) Browser().Navigate(m_host.GetStartUrl());
+    };
+    shell.open = [](const std::string&) { return true; };
+    m_dlg = std::make_unique<CQVAgentDlg>(m_host, m_window, CQVAgentDlg::Jobs{}, shell);
+    m_window.SetHandler([this](unsigned message, WPARAM wParam, LPARAM lParam) {
+      return m_dlg ? m_dlg->OnMessage(message, wParam, lParam) : 0;
+    });
+  }
+  void TearDown() override {
+    m_dlg.reset();
+    m_host.Stop();
+    m_service.Stop();
+    CCommsRegistry::Clear();
+    CGpsDevice::UnregisterAllDevices();
+    CUtil::ResetForTests();
+  }
+
+  void SetAccount() {
+    CUtil::SetAccountName("runner");
+    CUtil::SetEmail("runner@example.test");
+  }
+  void AddReceiver(const std::string& json, bool paced = false) {
+    std::string error;
+    auto sim = CGarminSim::FromJson(json, &error);
+    ASSERT_NE(sim, nullptr) << error;
+    std::string port;
+    ASSERT_TRUE(sim->StartSerial(port));
+    sim->SetPacing(paced);
+    m_ports += (m_ports.empty() ? "" : ";") + port;
+    CUtil::SetDevicePorts(m_ports);
+    m_sims.push_back(std::move(sim));
+  }
+
+  // Handles the agent's events until the page's script answers true.
+  bool PageShows(const std::string& script, std::chrono::seconds limit = std::chrono::seconds(60)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      m_window.PumpPending();
+      if (Browser().Execute(script) == Json(true)) return true;
+      m_window.PumpOne(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  bool Has(const std::string& id) {
+    return PageShows("return document.getElementById('" + id + "') !== null;");
+  }
+  std::string Html(const std::string& id) {
+    const Json html = Browser().Execute(
+        "const e = document.getElementById(arguments[0]); return e ? e.innerHTML : '';", {id});
+    return html.is_string() ? html.get<std::string>() : std::string();
+  }
+  void Click(const std::string& id) { ASSERT_TRUE(Browser().Click("#" + id)) << id; }
+
+  qvtest::CIsolatedHome m_home;
+  CCommsSerial m_serialPorts;
+  CGpsGarminSerial m_serialEngine;
+  std::string m_ports;
+  CReferenceService m_service;
+  std::vector<std::unique_ptr<CGarminSim>> m_sims;
+  CMessageWindow m_window;
+  CBrowserHost m_host{PageResources(),
+                      [this](std::function<void()> task) { m_window.PostTask(std::move(task)); }};
+  std::unique_ptr<CQVAgentDlg> m_dlg;
+};
+
+// 1. A first start offers only the preferences; once saved, the tasks.
+TEST_F(DialogFlowsTest, FirstStartAsksForTheAccountFirst) {
+  m_dlg->Start("");
+  ASSERT_TRUE(Has("LinkPrefs"));
+  EXPECT_EQ(Browser().Execute("return document.getElementById('LinkRxDevice') === null;"), Json(true));
+  Click("LinkPrefs");
+  ASSERT_TRUE(Has("EditUsername"));
+  ASSERT_TRUE(Browser().Type("#EditUsername", "runner"));
+  ASSERT_TRUE(Browser().Type("#EditEmail", "runner@example.test"));
+  Click("LinkSavePrefs");
+  ASSERT_TRUE(Has("LinkRxDevice"));
+  EXPECT_TRUE(Has("LinkImport"));
+  EXPECT_EQ(CUtil::GetAccountName(), "runner");
+  EXPECT_EQ(CUtil::GetEmail(), "runner@example.test");
+}
+
+// 2. Synchronise: moving progress, the upload, the inbox button and the
+// service's reply; the next one finds nothing new.
+TEST_F(DialogFlowsTest, SynchroniseSendsTheNewActivities) {
+  SetAccount();
+  AddReceiver(ReceiverJson(ThreeTracksJson(50)), true);
+  m_dlg->Start("");
+  ASSERT_TRUE(Has("LinkRxDevice"));
+  Click("LinkRxDevice");
+  std::set<std::string> progress;
+  ASSERT_TRUE(PageShows([&] {
+    return "const p = document.getElementById('Progress');"
+           "if (p) window.__seen = (window.__seen || []).concat([p.textContent]);"
+           "return document.getElementById('LinkViewInbox') !== null;";
+  }()));
+  // Every value the page showed between the first and the last.
+  const Json seen = Browser().Execute("return window.__seen || [];");
+  for (const auto& value : seen) progress.insert(value.get<std::string>());
+  EXPECT_TRUE(std::any_of(progress.begin(), progress.end(), [](const std::string& p) {
+    return p != "0%" && p != "100%";
+  })) << seen.dump();
+  ASSERT_EQ(m_service.Uploads().size(), 1u);
+  EXPECT_TRUE(
+      PageShows("return document.getElementById('MsgSection').textContent.includes('Upload received');"));
+
+  Click("LinkIntro");
+  ASSERT_TRUE(Has("LinkRxDevice"));
+  Click("LinkRxDevice");
+  ASSERT_TRUE(Has("ActivityTable"));
+  ASSERT_TRUE(
+      PageShows("return document.querySelectorAll('#ActivityTable input[type=checkbox]').length === 3;"));
+  EXPECT_EQ(
+      Browser().Execute("return [...document.querySelectorAll('#ActivityTable input')].some(e => e.checked)"
+                        " || document.getElementById('CheckAll').checked;"),
+      Json(false));
+}
+
+// 5. No receiver: the search ends, Retry searches again.
+TEST_F(DialogFlowsTest, NoReceiverOffersRetry) {
+  SetAccount();
+  m_dlg->Start("");
+  ASSERT_TRUE(Has("LinkRxDevice"));
+  Click("LinkRxDevice");
+  ASSERT_TRUE(Has("LinkRxRetry"));
+  EXPECT_NE(Html("RxStatusSection").find("No supported device could be found."), std::string::npos);
+  AddReceiver(ReceiverJson(ThreeTracksJson()));
+  Click("LinkRxRetry");
+  ASSERT_TRUE(Has("LinkViewInbox"));
+  EXPECT_EQ(m_service.Uploads().size(), 1u);
+}
+
+// 8. A file chosen with the file chooser goes to the service as it is, gzipped.
+TEST_F(DialogFlowsTest, ImportToTheServiceSendsTheFileUnchanged) {
+  SetAccount();
+  const std::string content = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"t\"></gpx>\n";
+  qvtest::WriteFile(m_home.Path() / "ride.gpx", content);
+  m_dlg->Start("");
+  ASSERT_TRUE(Has("LinkImport"));
+  Click("LinkImport");
+  ASSERT_TRUE(Has("LinkImportBrowse"));
+  // The chooser starts where the field points.
+  Browser().Execute("document.getElementById('EditFilename').value = arguments[0];",
+                    {(m_home.Path() / "x.gpx").string()});
+  Click("LinkImportBrowse");
+  ASSERT_TRUE(
+      PageShows("return document.querySelector(\"#OverlayList button[data-name='ride.gpx']\") !== null;"));
+  ASSERT_TRUE(Browser().Click("#OverlayList button[data-name='ride.gpx']"));
+  ASSERT_TRUE(Browser().Click("#OverlayOk"));
+  ASSERT_TRUE(PageShows("return document.getElementById('EditFilename').value.endsWith('/ride.gpx');"));
+  Click("RadioSendServer");
+  Click("LinkImportSend");
+  ASSERT_TRUE(Has("LinkViewInbox"));
+  ASSERT_EQ(m_service.Uploads().size(), 1u);
+  EXPECT_EQ(Gunzip(m_service.Uploads().front().body), content);
+}
+
+}  // namespace
