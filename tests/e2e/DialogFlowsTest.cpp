@@ -212,4 +212,59 @@ TEST_F(DialogFlowsTest, ImportToTheServiceSendsTheFileUnchanged) {
   EXPECT_EQ(Gunzip(m_service.Uploads().front().body), content);
 }
 
+// 7. A GPX file to the receiver: chosen with the chooser, a track renamed in
+// the table; the receiver gets the new name and the track thinned to what a
+// track log holds.
+TEST_F(DialogFlowsTest, ImportToTheReceiverSendsTheRenamedTracks) {
+  SetAccount();
+  AddReceiver(ReceiverJson("[]"));
+  std::string gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"t\">\n";
+  const auto track = [&gpx](const std::string& name, int points, int hour) {
+    gpx += "<trk><name>" + name + "</name><trkseg>\n";
+    for (int i = 0; i < points; ++i) {
+      char line[160];
+      std::snprintf(line, sizeof line,
+                    "<trkpt lat=\"%.5f\" lon=\"8.5\"><time>2024-05-0%dT%02d:%02d:%02dZ</time></trkpt>\n",
+                    47.0 + i * 0.0001, 2 + hour % 2, hour, (i / 60) % 60, i % 60);
+      gpx += line;
+    }
+    gpx += "</trkseg></trk>\n";
+  };
+  track("Long way", 600, 7);
+  track("Short", 20, 8);
+  gpx += "</gpx>\n";
+  qvtest::WriteFile(m_home.Path() / "tracks.gpx", gpx);
+
+  m_dlg->Start("");
+  ASSERT_TRUE(Has("LinkImport"));
+  Click("LinkImport");
+  ASSERT_TRUE(Has("LinkImportBrowse"));
+  Browser().Execute("document.getElementById('EditFilename').value = arguments[0];",
+                    {(m_home.Path() / "x.gpx").string()});
+  Click("LinkImportBrowse");
+  ASSERT_TRUE(
+      PageShows("return document.querySelector(\"#OverlayList button[data-name='tracks.gpx']\") !== null;"));
+  ASSERT_TRUE(Browser().Click("#OverlayList button[data-name='tracks.gpx']"));
+  ASSERT_TRUE(Browser().Click("#OverlayOk"));
+  ASSERT_TRUE(PageShows("return document.getElementById('EditFilename').value.endsWith('/tracks.gpx');"));
+  Click("LinkImportSend");
+  ASSERT_TRUE(
+      PageShows("return document.querySelectorAll('#TrackTable input[type=checkbox]').length === 2;"));
+  EXPECT_EQ(Browser().Execute("return document.getElementById('CheckAll').checked;"), Json(true));
+  const Json shownName = Browser().Execute("return document.getElementById('text2').value;");
+  Browser().Execute("document.getElementById('text1').value = 'Lake loop';");
+  Click("LinkEditTxTracksSend");
+  ASSERT_TRUE(PageShows(
+      "return document.querySelector('#RetryText #LinkIntro') !== null"
+      " && document.getElementById('TxStatusSection').textContent.includes('Data transfer complete');"));
+  const std::vector<SimTrack> tracks = m_sims.front()->UploadedTracks();
+  ASSERT_EQ(tracks.size(), 2u);
+  // Newest first in the table, but sent in the file's order.
+  EXPECT_EQ(tracks[0].ident, "Lake loop");
+  EXPECT_EQ(Json(tracks[1].ident), shownName);
+  EXPECT_LE(tracks[0].points.size(), 500u);
+  EXPECT_GT(tracks[0].points.size(), 100u);
+  EXPECT_EQ(tracks[1].points.size(), 20u);
+}
+
 }  // namespace
