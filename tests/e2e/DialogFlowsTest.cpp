@@ -10,6 +10,7 @@
 #include "app/PageResources.h"
 #include "app/QVAgentDlg.h"
 #include "e2e/WebDriver.h"
+#include "import/SentHistory.h"
 #include "platform/BrowserHost.h"
 
 namespace {
@@ -18,6 +19,16 @@ using qvtest::Browser;
 using qvtest::ReceiverJson;
 using qvtest::ThreeTracksJson;
 using Json = nlohmann::json;
+
+size_t CountActivities(const std::string& document) {
+  size_t count = 0;
+  for (size_t at = document.find("<activity"); at != std::string::npos;
+       at = document.find("<activity", at + 1)) {
+    const char next = at + 9 < document.size() ? document[at + 9] : '\0';
+    count += next == '>' || next == ' ';
+  }
+  return count;
+}
 
 std::string Gunzip(const std::string& data) {
   z_stream stream{};
@@ -183,7 +194,8 @@ TEST_F(DialogFlowsTest, NoReceiverOffersRetry) {
   EXPECT_NE(Html("RxStatusSection").find("No supported device could be found."), std::string::npos);
   AddReceiver(ReceiverJson(ThreeTracksJson()));
   Click("LinkRxRetry");
-  ASSERT_TRUE(Has("LinkViewInbox"));
+  ASSERT_TRUE(Has("LinkViewInbox")) << Html("RxStatusSection") << Html("TxStatusSection")
+                                    << Html("RetryText");
   EXPECT_EQ(m_service.Uploads().size(), 1u);
 }
 
@@ -265,6 +277,70 @@ TEST_F(DialogFlowsTest, ImportToTheReceiverSendsTheRenamedTracks) {
   EXPECT_LE(tracks[0].points.size(), 500u);
   EXPECT_GT(tracks[0].points.size(), 100u);
   EXPECT_EQ(tracks[1].points.size(), 20u);
+}
+
+// 3. With EditActivities on the user picks two of three; only those reach
+// the service, and all three count as sent.
+TEST_F(DialogFlowsTest, ChosenActivitiesAreSent) {
+  SetAccount();
+  CUtil::SetEditActivities(true);
+  AddReceiver(ReceiverJson(ThreeTracksJson()));
+  m_dlg->Start("");
+  ASSERT_TRUE(Has("LinkRxDevice"));
+  Click("LinkRxDevice");
+  ASSERT_TRUE(
+      PageShows("return document.querySelectorAll('#ActivityTable input[type=checkbox]').length === 3;"));
+  EXPECT_EQ(Browser().Execute("return document.getElementById('CheckAll').checked;"), Json(true));
+  Click("check2");
+  Click("LinkEditHistorySend");
+  ASSERT_TRUE(Has("LinkViewInbox"));
+  ASSERT_EQ(m_service.Uploads().size(), 1u);
+  EXPECT_EQ(CountActivities(Gunzip(m_service.Uploads().front().body)), 2u);
+  CSentHistory history;
+  history.LoadHistory();
+  EXPECT_EQ(history.GetCount(), 3u);
+}
+
+// 4. Cancel during a paced receive: the user aborted, nothing is queued,
+// Retry reads the receiver again.
+TEST_F(DialogFlowsTest, CancelStopsTheReceive) {
+  SetAccount();
+  AddReceiver(ReceiverJson(ThreeTracksJson(400)), true);
+  m_dlg->Start("");
+  ASSERT_TRUE(Has("LinkRxDevice"));
+  Click("LinkRxDevice");
+  ASSERT_TRUE(Has("Progress"));
+  Click("LinkCancelRxDevice");
+  ASSERT_TRUE(Has("LinkRxRetry"));
+  EXPECT_NE(Html("RxStatusSection").find("User aborted"), std::string::npos) << Html("RxStatusSection");
+  EXPECT_EQ(CUtil::GetQueuedBytes(), 0u);
+  EXPECT_TRUE(m_service.Uploads().empty());
+  m_sims.front()->SetPacing(false);
+  Click("LinkRxRetry");
+  ASSERT_TRUE(Has("LinkViewInbox")) << Html("RxStatusSection") << Html("TxStatusSection")
+                                    << Html("RetryText");
+  EXPECT_EQ(m_service.Uploads().size(), 1u);
+}
+
+// 6. The service fails, then recovers: the document stays queued, the start
+// page offers to send it, Retry sends it.
+TEST_F(DialogFlowsTest, AFailedUploadStaysQueuedUntilRetry) {
+  SetAccount();
+  m_service.SetUploadStatus(500);
+  AddReceiver(ReceiverJson(ThreeTracksJson()));
+  m_dlg->Start("");
+  ASSERT_TRUE(Has("LinkRxDevice"));
+  Click("LinkRxDevice");
+  ASSERT_TRUE(Has("LinkTxRetry"));
+  EXPECT_GT(CUtil::GetQueuedBytes(), 0u);
+  Click("LinkIntro");
+  ASSERT_TRUE(Has("LinkTxServer"));
+  m_service.SetUploadStatus(200);
+  Click("LinkTxServer");
+  ASSERT_TRUE(Has("LinkViewInbox"));
+  EXPECT_EQ(CUtil::GetQueuedBytes(), 0u);
+  ASSERT_EQ(m_service.Uploads().size(), 2u);
+  EXPECT_EQ(m_service.Uploads()[0].body, m_service.Uploads()[1].body);
 }
 
 }  // namespace
