@@ -94,8 +94,8 @@ EAppStart CQVAgentApp::Run(const std::vector<std::string>& args, CAgentWindow& w
     }
   });
 
-  m_dialog->Start(commandLine);
   m_runningWindow.store(m_window.get());
+  m_dialog->Start(commandLine);
   m_window->Run();
   m_runningWindow.store(nullptr);
 

@@ -48,8 +48,8 @@ public:
   // The arguments as the command line a second agent hands over.
   static std::string JoinCommandLine(const std::vector<std::string>& args);
 
-  // While Run runs: the UI thread's window and the dialog (tests).
-  CMessageWindow* GetMessageWindow() { return m_window.get(); }
+  // Any thread, while Run runs its loop: the UI thread's window; else null.
+  CMessageWindow* GetMessageWindow() { return m_runningWindow.load(); }
   CQVAgentDlg* GetDialog() { return m_dialog.get(); }
 
 private:
@@ -60,7 +60,7 @@ private:
   CTrayIcon m_trayIcon;
   std::unique_ptr<CInstanceChannel> m_channel;
   std::unique_ptr<CMessageWindow> m_window;
-  // The same window for other threads, set only while the UI loop runs.
+  // The same window for other threads, set only while the dialog runs.
   std::atomic<CMessageWindow*> m_runningWindow{nullptr};
   std::unique_ptr<CQVAgentDlg> m_dialog;
 };

@@ -97,7 +97,8 @@ TEST_F(CQVAgentAppTest, ASecondAgentHandsOverItsFileAndEnds) {
   EXPECT_EQ(secondWindow.page.load(), 0u);
   ASSERT_TRUE(WaitFor([&] { return firstWindow.page.load() == 192u; }));
   std::string path;
-  first.GetMessageWindow()->SendTask([&] { path = first.GetDialog()->GetRxFileThread().GetImportPath(); });
+  ASSERT_TRUE(first.GetMessageWindow()->SendTask(
+      [&] { path = first.GetDialog()->GetRxFileThread().GetImportPath(); }));
   EXPECT_EQ(path, "/tmp/my ride \"one\".gpx");
   EXPECT_GT(firstWindow.shows.load(), showsBefore);
 

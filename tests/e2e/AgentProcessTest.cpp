@@ -160,4 +160,25 @@ TEST_F(AgentProcessTest, WithTheBackgroundSettingExitKeepsTheAgent) {
   EXPECT_FALSE(agent.HasExited(std::chrono::milliseconds(0)));
 }
 
+// The program registers its own receiver drivers: a synchronise over USB
+// reaches the service's inbox.
+TEST_F(AgentProcessTest, SynchroniseOverUsb) {
+  std::string error;
+  auto usb = CGarminSim::FromJson(ReceiverJson(ThreeTracksJson()), &error);
+  ASSERT_NE(usb, nullptr) << error;
+  const std::string socket = (m_home.Path() / "receiver.socket").string();
+  ASSERT_TRUE(usb->StartUsb(socket));
+  CUtil::SetDevicePorts("usbsim:" + socket);
+  CAgentProcess agent(m_home.Path() / "agent.out");
+  const std::string address = agent.Address();
+  ASSERT_FALSE(address.empty());
+  Browser().Navigate(address);
+  ASSERT_TRUE(Shows("LinkRxDevice"));
+  ASSERT_TRUE(Browser().Click("#LinkRxDevice"));
+  ASSERT_TRUE(Shows("LinkViewInbox"));
+  EXPECT_EQ(m_service.Uploads().size(), 1u);
+  ASSERT_TRUE(Browser().Click("#ButtonExit"));
+  EXPECT_TRUE(agent.HasExited(std::chrono::seconds(10)));
+}
+
 }  // namespace
