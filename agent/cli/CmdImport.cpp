@@ -3,6 +3,8 @@
 // what the file held, --out writes the exchange document of it. With
 // --queue the file goes unchanged to the upload queue instead, as the import
 // page's "to the service" does, and --upload then sends the queue.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -57,6 +59,36 @@ void PrintSummary(const CGpsDataSet& data) {
   }
 }
 
+// The document prints a point's position only in the form a receiver
+// delivers it (semicircles); positions read from files are decimal degrees,
+// so each such point gets its position in that form too before the document
+// is written, and the document carries the points' positions.
+bool AddReceiverPositions(CGpsDataSet& data) {
+  // 2^31 semicircles are 180 degrees; rounded, so that the degrees read back
+  // as written.
+  const auto semicircles = [](float degrees) {
+    const double value = std::round(static_cast<double>(degrees) * (2147483648.0 / 180.0));
+    return static_cast<int>(std::clamp(value, -2147483648.0, 2147483647.0));
+  };
+  for (CGpsDataTrack* track : data.GetTracks()) {
+    for (CGpsDataTrackPoint* point : track->GetPoints()) {
+      const CGpsDataValue* position = point->FindValue(QUANTITY_POSITION, MODIFIER_INSTANT);
+      float longitude = 0;
+      float latitude = 0;
+      if (position == nullptr || position->GetUnit() != UNIT_DEGREES ||
+          !position->GetPairFloat(UNIT_DEGREES, &longitude, &latitude) || !std::isfinite(longitude) ||
+          !std::isfinite(latitude)) {
+        continue;
+      }
+      if (point->AddIntPair(QUANTITY_POSITION, MODIFIER_INSTANT, UNIT_SEMICIRCLES, semicircles(longitude),
+                            semicircles(latitude)) == nullptr) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 int QueueFile(const std::string& file, bool timeConflicts, bool upload) {
   std::string queued;
   std::string error;
@@ -99,11 +131,12 @@ int RunImport(const std::vector<std::string>& args) {
       thread, thread.GetStatusList(), [&](CMessageWindow* owner) { return thread.StartThread(owner); });
   if (!outcome.lines.empty()) std::printf("%s\n", StatusLineToText(outcome.lines.back().text).c_str());
   std::fflush(stdout);
-  const CGpsDataSet* data = thread.GetImportedData();
+  CGpsDataSet* data = thread.GetImportedData();
   if (outcome.result != 1 || data == nullptr) return CLI_FAILED;
   if (summary) PrintSummary(*data);
   if (outGiven) {
     CQvxDocument document;
+    if (!AddReceiverPositions(*data)) return CliFailure(LoadString(IDS_ERR_OUT_OF_MEMORY));
     if (!document.Create(*data, out.c_str())) {
       return CliFailure("unable to write " + out + ": " + LoadString(document.GetErrorId()) + " " +
                         CUtil::GetErrorText(document.GetErrorCode()));

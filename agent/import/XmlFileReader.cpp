@@ -67,13 +67,15 @@ int CXmlFileReader::ParseSource(const XmlByteSource& read, size_t chunkSize) {
   SetHandlers();
 
   const XmlFeedResult fed = FeedExpatParser(parser, read, chunkSize > 0 ? chunkSize : kChunkSize);
+  // A file that fails while being read (a folder, an I/O error) is one
+  // that could not be read, whatever the parser made of its cut-off end.
+  if (fed.readFailed) {
+    m_failure = EXmlParseFailure::OpenFailed;
+    return 0;
+  }
   if (fed.parseError) {
     m_failure = EXmlParseFailure::Malformed;
     m_xmlErrorLine = static_cast<unsigned>(XML_GetCurrentLineNumber(parser));
-    return 0;
-  }
-  if (fed.readFailed) {
-    m_failure = EXmlParseFailure::OpenFailed;
     return 0;
   }
   return 1;

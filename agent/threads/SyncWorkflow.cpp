@@ -66,20 +66,6 @@ void RemoveFile(const std::string& path) {
   std::filesystem::remove(path, ec);
 }
 
-// A name for new files of a queue folder: the time stamp, made unique with
-// "-2", "-3", ... while a file with one of the suffixes (".qvx.gz", ...) is
-// there, so that two documents of one second never replace one another.
-std::string NewQueueName(const std::string& folder, const std::vector<std::string>& suffixes) {
-  const std::string stamp = LocalTimeStamp();
-  std::string name = stamp;
-  for (int n = 2;; ++n) {
-    bool taken = false;
-    for (const std::string& suffix : suffixes) taken = taken || Exists(folder + "/" + name + suffix);
-    if (!taken) return name;
-    name = stamp + "-" + std::to_string(n);
-  }
-}
-
 std::string DeviceText(const CGpsDataSet& data, const CCommsDevice* port) {
   const std::string portName = port != nullptr ? port->GetFriendlyName() : std::string();
   if (data.deviceDescription.empty()) return portName;
@@ -387,6 +373,22 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   return queued;
 }
 
+namespace {
+
+// A name for a file queued in folder with suffix: the time stamp, made
+// unique with "-2", "-3", ... as the queue documents are, so that two files
+// of one second never replace one another.
+std::string NewQueueName(const std::string& folder, const std::string& suffix) {
+  const std::string stamp = LocalTimeStamp();
+  std::string name = stamp;
+  for (int n = 2;; ++n) {
+    if (!Exists(folder + "/" + name + suffix)) return name;
+    name = stamp + "-" + std::to_string(n);
+  }
+}
+
+}  // namespace
+
 bool CSyncWorkflow::QueueImportFile(const std::string& path, int resend, std::string& queuedPath,
                                     std::string& errorText) {
   queuedPath.clear();
@@ -400,7 +402,7 @@ bool CSyncWorkflow::QueueImportFile(const std::string& path, int resend, std::st
   std::filesystem::create_directories(folder, ec);
   const std::string extension = GetFileExtension(path);
   const std::string gz = LoadString(IDS_EXT_GZ);
-  const std::string name = NewQueueName(folder, {"." + extension + "." + gz});
+  const std::string name = NewQueueName(folder, "." + extension + "." + gz);
   const std::string target = FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, extension, gz);
   const uint32_t error = CUtil::GzipFileWhole(path.c_str(), target.c_str());
   if (error != 0) {

@@ -86,6 +86,20 @@ TEST(CliImport, SecondGenerationActivityGivesTheReceiversDocument) {
   EXPECT_EQ(events, Events(receivedDocument, prefix));
 }
 
+TEST(CliImport, DocumentOfAGpxFileCarriesThePositions) {
+  qvtest::CIsolatedHome home;
+  const fs::path gpx = home.Path() / "ride.gpx";
+  qvtest::WriteFile(gpx,
+                    "<gpx><trk><trkseg><trkpt lat=\"47.5\" lon=\"8.25\"><time>2024-05-01T06:00:00Z</time>"
+                    "</trkpt></trkseg></trk></gpx>\n");
+  const fs::path out = home.Path() / "ride.qvx";
+  const auto r = RunProgram({QV_CLI_PATH, "import", gpx.string(), "--out", out.string()});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  const std::string document = qvtest::ReadFile(out);
+  EXPECT_NE(document.find("<gml:pos>8.250000 47.500000</gml:pos>"), std::string::npos) << document;
+  EXPECT_NE(document.find("<gml:timePosition>2024-05-01T06:00:00Z</gml:timePosition>"), std::string::npos);
+}
+
 TEST(CliImport, FailuresPrintTheJobsTextsAndExitOne) {
   qvtest::CIsolatedHome home;
   const fs::path bad = home.Path() / "bad.kml";

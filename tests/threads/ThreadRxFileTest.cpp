@@ -2,6 +2,7 @@
 // ways an import fails, success, and what the job keeps between runs.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ TEST(ThreadRxFileTest, EndsWithTheLineOfEachOutcome) {
     return (dir.Path() / name).string();
   };
   const std::string missing = (dir.Path() / "gone & <lost>.gpx").string();
+  const std::string folder = (dir.Path() / "folder.gpx").string();
+  std::filesystem::create_directory(folder);
   const struct {
     const char* legend;
     std::string path;
@@ -49,12 +52,13 @@ TEST(ThreadRxFileTest, EndsWithTheLineOfEachOutcome) {
       {"unsupported extension", file("route.txt", kGpx), STATUS_ERROR, "Unsupported import file format: TXT"},
       {"validation error", file("bad.gpx", "<gpx><trk><trkseg>\n\n<trkpt lon=\"1\"/></trkseg></trk></gpx>"),
        STATUS_ERROR,
-       "Error importing GPX file.<ul class=\"errorlist\"><li>Track point has invalid laitude/longutude (line "
-       "3)"
-       "</li></ul>"},
+       "Error importing GPX file.<ul class=\"errorlist\"><li>"
+       "Track point has invalid laitude/longutude (line 3)</li></ul>"},
       {"file missing (its path escaped for the page)", missing, STATUS_ERROR,
        "Unable to open file<ul class=\"errorlist\"><li>" +
            (dir.Path() / "gone &amp; &lt;lost&gt;.gpx").string() + "</li></ul>"},
+      {"a folder that reads as no file", folder, STATUS_ERROR,
+       "Unable to open file<ul class=\"errorlist\"><li>" + folder + "</li></ul>"},
       {"malformed XML", file("broken.kml", "<kml>\n<Document>\n</kml>"), STATUS_ERROR,
        "Error importing KML file.<ul class=\"errorlist\"><li>Invalid XML: mismatched tag (line 3)</li></ul>"},
   };

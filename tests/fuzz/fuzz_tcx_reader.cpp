@@ -1,0 +1,6 @@
+// The TCX reader on arbitrary input.
+#include "ReaderFuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return FuzzImportReader("input.tcx", data, size);
+}
