@@ -71,3 +71,9 @@ bool CGpsDevice::ProgressStep(int units, int direction) {
   if (callback.function == nullptr || after == before) return true;
   return callback.function(callback.userData, after) != 0;
 }
+
+bool CGpsDevice::ProgressContinue(int direction) {
+  const CProgressCallback& callback = _Callback(direction);
+  if (callback.function == nullptr) return true;
+  return callback.function(callback.userData, GetProgressPercent()) != 0;
+}

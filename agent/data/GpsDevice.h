@@ -77,6 +77,10 @@ public:
   // Advances by units steps; calls the callback only when the percent changed
   // and returns its answer, otherwise true.
   bool ProgressStep(int units, int direction);
+  // Asks the callback of that direction whether to go on, telling it the
+  // current percent again, so that a long transfer can stop between any two
+  // packets; true when no callback is set.
+  bool ProgressContinue(int direction);
   int GetProgressPercent() const;
   int GetProgressStep() const { return m_progressStep; }
   int GetProgressDone() const { return m_progressDone; }

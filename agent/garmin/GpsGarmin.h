@@ -163,6 +163,9 @@ protected:
   bool _StoreFitnessDecode(HRESULT result);
 
   // Track log and courses (transmit): the shared steps.
+  // Sends one packet of an upload unless the user asked to stop since the
+  // last one (then false without an error).
+  bool _TxPacket(unsigned packetId, const uint8_t* data, unsigned size);
   bool _TxRecords(uint16_t count);
   bool _TxComplete(uint16_t command);
   bool _TxTrackHeader(uint16_t headerType, CGpsDataTrack& track, bool course);

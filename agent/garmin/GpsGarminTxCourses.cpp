@@ -40,7 +40,7 @@ bool CGpsGarmin::TxD1006Course(const std::string& name, int index, int trackInde
   LogWrite(LOG_INFO, "  course_name = '%s'", reinterpret_cast<const char*>(record + 4));
   LogWrite(LOG_INFO, "  track_index = %u", static_cast<unsigned>(fields.trackIndex));
   LogWrite(LOG_INFO, "}");
-  return TransmitPacket(APP_PID_COURSE, record, static_cast<unsigned>(size));
+  return _TxPacket(APP_PID_COURSE, record, static_cast<unsigned>(size));
 }
 
 bool CGpsGarmin::TxA1006Courses(CGpsDataSet* set) {
@@ -98,7 +98,7 @@ bool CGpsGarmin::_TxCourseLap(const TxCourseLapFields& fields) {
   LogWrite(LOG_INFO, "TxD1007CourseLap(): APP_PID_COURSE_LAP");
   LogWrite(LOG_INFO, "Pid_Course_Lap (packet size = %u),", static_cast<unsigned>(size));
   LogWrite(LOG_INFO, "D1007_Course_Lap_Type");
-  return TransmitPacket(APP_PID_COURSE_LAP, record, static_cast<unsigned>(size));
+  return _TxPacket(APP_PID_COURSE_LAP, record, static_cast<unsigned>(size));
 }
 
 bool CGpsGarmin::TxD1007CourseLap(const CGpsDataLap& lap, int courseIndex, int lapIndex) {
@@ -126,7 +126,7 @@ bool CGpsGarmin::TxD1007CourseLap(const CGpsDataLap& lap, int courseIndex, int l
   LogWrite(LOG_INFO, "  intensity       = %u", static_cast<unsigned>(fields.intensity));
   LogWrite(LOG_INFO, "  avg_cadence     = %u", static_cast<unsigned>(fields.avgCadence));
   LogWrite(LOG_INFO, "}");
-  return TransmitPacket(APP_PID_COURSE_LAP, record, static_cast<unsigned>(size));
+  return _TxPacket(APP_PID_COURSE_LAP, record, static_cast<unsigned>(size));
 }
 
 bool CGpsGarmin::TxD1007CourseLap(const CGpsDataTrack& track, const CGpsDataLap* lap, int courseIndex) {
@@ -232,7 +232,7 @@ bool CGpsGarmin::TxD1012CoursePoint(const CGpsDataCoursePoint& point, int course
   LogWrite(LOG_INFO, "  track_point_time = %u", fields.time);
   LogWrite(LOG_INFO, "  point_type       = %u", static_cast<unsigned>(fields.pointType));
   LogWrite(LOG_INFO, "}");
-  return TransmitPacket(APP_PID_COURSE_POINT, record, static_cast<unsigned>(size));
+  return _TxPacket(APP_PID_COURSE_POINT, record, static_cast<unsigned>(size));
 }
 
 bool CGpsGarmin::TxA1008CoursePoint(CGpsDataSet* set) {

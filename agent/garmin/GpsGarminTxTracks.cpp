@@ -160,14 +160,20 @@ bool CGpsGarmin::TxGpsDataTracks(CGpsDataSet* set) {
   return false;
 }
 
+bool CGpsGarmin::_TxPacket(unsigned packetId, const uint8_t* data, unsigned size) {
+  // The percent changes only every so many packets; a cancellation must not wait for it.
+  if (!ProgressContinue(GPS_DIRECTION_TX)) return false;
+  return TransmitPacket(packetId, data, size);
+}
+
 bool CGpsGarmin::_TxRecords(uint16_t count) {
   const uint8_t data[2] = {static_cast<uint8_t>(count & 0xFF), static_cast<uint8_t>(count >> 8)};
-  return TransmitPacket(APP_PID_RECORDS, data, sizeof data);
+  return _TxPacket(APP_PID_RECORDS, data, sizeof data);
 }
 
 bool CGpsGarmin::_TxComplete(uint16_t command) {
   const uint8_t data[2] = {static_cast<uint8_t>(command & 0xFF), static_cast<uint8_t>(command >> 8)};
-  return TransmitPacket(APP_PID_XFER_CMPLT, data, sizeof data);
+  return _TxPacket(APP_PID_XFER_CMPLT, data, sizeof data);
 }
 
 bool CGpsGarmin::_TxTrackPoint(uint16_t pointType, CGpsDataTrackPoint& point, bool newTrack, bool course) {
@@ -182,8 +188,7 @@ bool CGpsGarmin::_TxTrackPoint(uint16_t pointType, CGpsDataTrackPoint& point, bo
   }
   LogWrite(LOG_INFO, "TxD%uTrackPoint(): %s", static_cast<unsigned>(pointType),
            course ? "APP_PID_COURSE_TRK_DATA" : "APP_PID_TRK_DATA");
-  return TransmitPacket(course ? APP_PID_COURSE_TRK_DATA : APP_PID_TRK_DATA, record,
-                        static_cast<unsigned>(size));
+  return _TxPacket(course ? APP_PID_COURSE_TRK_DATA : APP_PID_TRK_DATA, record, static_cast<unsigned>(size));
 }
 
 bool CGpsGarmin::TxD300TrackPoint(CGpsDataTrackPoint* point, bool newTrack, bool course) {
@@ -224,8 +229,7 @@ bool CGpsGarmin::_TxTrackHeader(uint16_t headerType, CGpsDataTrack& track, bool 
     LogWrite(LOG_INFO, "}");
   }
   LogWrite(LOG_INFO, "TxD%uTrackHeader(): %s", type, course ? "APP_PID_COURSE_TRK_HDR" : "APP_PID_TRK_HDR");
-  if (!TransmitPacket(course ? APP_PID_COURSE_TRK_HDR : APP_PID_TRK_HDR, header,
-                      static_cast<unsigned>(size))) {
+  if (!_TxPacket(course ? APP_PID_COURSE_TRK_HDR : APP_PID_TRK_HDR, header, static_cast<unsigned>(size))) {
     LogWrite(LOG_ERROR, "CGpsGarmin::TxD%uTrackHeader(): Unable to transmit track header", type);
     return false;
   }

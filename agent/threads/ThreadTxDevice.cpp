@@ -67,6 +67,14 @@ void CThreadTxDevice::ThreadProc(void* param) {
   static_cast<CThreadTxDevice*>(static_cast<CThread*>(param))->_Run();
 }
 
+int CThreadTxDevice::TxProgressCallback(void* thread, int percent) {
+  if (thread == nullptr) return 0;
+  auto* self = static_cast<CThreadTxDevice*>(static_cast<CThread*>(thread));
+  if (percent == self->m_lastPercent) return self->IsAbortRequested() ? 0 : 1;
+  self->m_lastPercent = percent;
+  return ProgressCallback(thread, percent);
+}
+
 void CThreadTxDevice::_EndRun(int status) {
   _SetResult(0);
   _SetStatus(status);
@@ -102,7 +110,8 @@ void CThreadTxDevice::_Run() {
   comms->SetTimeout(timeout);
   driver->ResetError();
   driver->SetRxProgressCallback(nullptr, nullptr);
-  driver->SetTxProgressCallback(&ProgressCallback, static_cast<CThread*>(this));
+  m_lastPercent = -1;
+  driver->SetTxProgressCallback(&TxProgressCallback, static_cast<CThread*>(this));
 
   if (!driver->OpenGpsDevice(GPS_DIRECTION_TX)) {
     const std::string location = LocationText(driver->GetDataSet().deviceDescription, portName);

@@ -38,6 +38,10 @@ public:
 
 private:
   static void ThreadProc(void* param);
+  // The progress callback of the runs: the common one for each new percent;
+  // the driver's question whether to go on between two packets, asked again
+  // at the same percent, is answered without a new progress update.
+  static int TxProgressCallback(void* thread, int percent);
   void _Run();
   // The end of a run that failed: the counters and the completion update.
   void _EndRun(int status);
@@ -45,4 +49,5 @@ private:
   CStatusList m_errorList;
   CStatusList m_statusList;
   CGpsDataSet* m_txData = nullptr;
+  int m_lastPercent = -1;  // worker thread only
 };

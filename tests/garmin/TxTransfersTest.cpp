@@ -11,6 +11,8 @@
 #include "data/GpsDataSet.h"
 #include "garmin/TrackDistances.h"
 #include "resources/StringTable.h"
+#include "support/TestEnv.h"
+#include "util/TraceLog.h"
 
 namespace {
 
@@ -301,6 +303,61 @@ TEST(TxDistances, MeasuredOnlyWhereNoneAreCarried) {
   EXPECT_EQ(values, 9u);
   EXPECT_NEAR(GreatCircleMetres(0, 0, 0, 1), 111195.1, 0.1);
   EXPECT_NEAR(GreatCircleMetres(47, 8, 47, 8), 0.0, 1e-9);
+}
+
+TEST(TxTransfers, ACourseFromATrackIsTraced) {
+  qvtest::CTempDir dir;
+  LogClose();
+  ASSERT_TRUE(LogEnable(LOG_INFO, dir.Str()));
+  CRecordingGarmin gps;
+  gps.Protocols(kCourses);
+  CGpsDataSet set;
+  AddTrack(set, "R", 0, 2, true);
+  unsigned count = 0;
+  EXPECT_TRUE(gps.TxGpsData(&set, count));
+  CGpsDataSet bare;
+  bare.AddTrack("B", 0)->AddPoint(0);
+  EXPECT_FALSE(gps.TxGpsData(&bare, count));
+  const std::string trace = qvtest::ReadFile(LogPath());
+  LogClose();
+  const char* const lines[] = {
+      "CGpsGarmin::TxGpsData()",
+      "CGpsGarmin::TxGpsDataTracks(): 1 tracks",
+      "CGpsGarmin::TxA1006CoursesFromTracks()",
+      "TxA1006CoursesFromTracks(): APP_PID_RECORDS 1 packets to transmit",
+      "CGpsGarmin::TxD1006Course(CGpsDataCourse*)",
+      "TxD1006Course(): APP_PID_COURSE",
+      "Pid_Course (packet size = 22),",
+      "D1006_Course_Type",
+      "  course_name = 'R'",
+      "  track_index = 0",
+      "TxA1006CoursesFromTracks(): APP_PID_XFER_CMPLT",
+      "CGpsGarmin::TxA1007CourseLapsFromTracks()",
+      "TxA1007CourseLapsFromTracks(): APP_PID_RECORDS 1 packets to transmit",
+      "CGpsGarmin::TxD1007CourseLap(2)",
+      "TxD1007CourseLap(): APP_PID_COURSE_LAP",
+      "Pid_Course_Lap (packet size = 32),",
+      "TxA1007CourseLapsFromTracks(): APP_PID_XFER_CMPLT",
+      "CGpsGarmin::TxA301A302TrackLog() course=true",
+      "TxA301A302TrackLog(): APP_PID_RECORDS 3 packets to transmit",
+      "CGpsGarmin::TxD311TrackHeader() course=true",
+      "CD311TrackHeader",
+      "  track index = 0",
+      "TxD311TrackHeader(): APP_PID_COURSE_TRK_HDR",
+      "CGpsGarmin::TxD311TrackHeader() numTrackPoints=2, maxTrackPoints=9999999",
+      "CGpsGarmin::TxD304TrackPoint() course=true",
+      "TxD304TrackPoint(): APP_PID_COURSE_TRK_DATA",
+      "CGpsGarmin::TxD311TrackHeader() #track points transmitted=2, skipped=0",
+      "TxA301A302TrackLog(): APP_PID_XFER_CMPLT",
+      "CGpsGarmin::TxGpsDataTracks(): TX data is not compatible with device",
+  };
+  size_t at = 0;
+  // In this order.
+  for (const char* line : lines) {
+    const size_t found = trace.find(line, at);
+    EXPECT_NE(found, std::string::npos) << line;
+    if (found != std::string::npos) at = found + std::string(line).size();
+  }
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
-// Uploads end to end: the serial and USB engines send tracks and courses to
-// the simulated receiver, which decodes and keeps what arrived; faults in the
-// middle of an upload end it with the link's error and leave the receiver
-// ready for the next one.
+// Uploads at the link: faults in the middle of an upload over serial end it
+// with the link's error and leave the simulated receiver ready for the next
+// one; courses over USB, with the receiver switched off in the middle.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -64,57 +63,6 @@ void ExpectRoutes(const std::vector<SimTrack>& tracks, int n, bool newTrackFlags
     EXPECT_EQ(p.time, kStart + 10 * i);
     EXPECT_EQ(p.alt, 400.0f + static_cast<float>(i));
     EXPECT_EQ(p.newTrk, newTrackFlags && i == 0);
-  }
-}
-
-TEST(GarminTxSim, TrackLogAndCoursesOverSerial) {
-  {
-    std::string port;
-    auto sim = StartSerialSim(kTrackLogDevice, port);
-    CGpsGarminSerial gps;
-    gps.SetDevicePath(port);
-    gps.SetTimeout(kTimeoutMs);
-    ASSERT_TRUE(gps.OpenGpsDevice(GPS_DIRECTION_TX));
-    CGpsDataSet set;
-    FillRoutes(set, 3);
-    unsigned count = 0;
-    ASSERT_TRUE(gps.TxGpsData(&set, count)) << gps.GetErrorText();
-    EXPECT_EQ(count, 5u);
-    gps.CloseGpsDevice();
-    sim->Stop();
-    ExpectRoutes(sim->UploadedTracks(), 3);
-    EXPECT_EQ(sim->UploadTransfers(), (std::vector<CSimUploads::Transfer>{{6, 7, 7}}));
-    EXPECT_EQ(sim->HostBadFrames(), 0u);
-  }
-  {
-    std::string port;
-    auto sim = StartSerialSim(kCourseDevice, port);
-    CGpsGarminSerial gps;
-    gps.SetDevicePath(port);
-    gps.SetTimeout(kTimeoutMs);
-    ASSERT_TRUE(gps.OpenGpsDevice(GPS_DIRECTION_TX));
-    CGpsDataSet set;
-    FillRoutes(set, 3);
-    unsigned count = 0;
-    ASSERT_TRUE(gps.TxGpsData(&set, count)) << gps.GetErrorText();
-    gps.CloseGpsDevice();
-    sim->Stop();
-    // Courses, their laps and tracks, announced and received alike; no course points.
-    EXPECT_EQ(sim->UploadTransfers(),
-              (std::vector<CSimUploads::Transfer>{{561, 2, 2}, {562, 2, 2}, {564, 7, 7}}));
-    const std::vector<SimCourse> courses = sim->UploadedCourses();
-    ASSERT_EQ(courses.size(), 2u);
-    EXPECT_EQ(courses[1].name, "Hill");
-    EXPECT_EQ(courses[1].index, 1);
-    EXPECT_EQ(courses[1].trackIndex, 1);
-    const std::vector<SimCourseLap> laps = sim->UploadedCourseLaps();
-    ASSERT_EQ(laps.size(), 2u);
-    EXPECT_EQ(laps[0].totalTime, 2000u);
-    EXPECT_NEAR(laps[0].totalDistance, 222.4, 0.5);
-    const std::vector<SimTrack> tracks = sim->UploadedCourseTracks();
-    ExpectRoutes(tracks, 3, false);
-    EXPECT_EQ(tracks[0].points[2].distance.value_or(-1), laps[0].totalDistance);
-    EXPECT_TRUE(sim->UploadedTracks().empty());
   }
 }
 

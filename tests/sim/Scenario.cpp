@@ -96,6 +96,9 @@ bool ReadFaults(const json& node, SimFaults& faults) {
       node.value("packet_248_before_protocol_array", faults.packet248BeforeProtocolArray);
   faults.pacing9600 = node.value("pacing_9600", faults.pacing9600);
   faults.powerOffAck = node.value("power_off_ack", faults.powerOffAck);
+  faults.badChecksumFromHost = node.value("bad_checksum_from_host", faults.badChecksumFromHost);
+  faults.silentFromHostPacket = node.value("silent_from_host_packet", faults.silentFromHostPacket);
+  faults.powerOffAtHostPacket = node.value("power_off_at_host_packet", faults.powerOffAtHostPacket);
   return true;
 }
 

@@ -1,0 +1,208 @@
+// qvagent-cli send, the real program against simulated receivers: a GPX
+// route reaches a course receiver with measured distances, the tracks and
+// names chosen on the command line, failures, and the same GPX uploaded by
+// GPSBabel, an independent host, arriving as the same points.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "sim/GarminSim.h"
+#include "support/RunProgram.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+using qvtest::RunProgram;
+
+const std::string kProduct = "Forerunner305 Software Version 3.50";
+const char kCourseDevice[] =
+    R"(["P000", "L001", "A010", "A301:D310,D304", "A1006:D1006", "A1007:D1007", "A1008:D1012"])";
+const char kTrackLogDevice[] = R"(["P000", "L001", "A010", "A301:D310,D304"])";
+
+// Two tracks: the first of n points 0.001 degrees of latitude and 10 s
+// apart, the second of two points.
+std::string Gpx(int n) {
+  std::string text =
+      R"(<?xml version="1.0"?><gpx version="1.1" creator="test"><trk><name>Lake</name><trkseg>)";
+  for (int i = 0; i < n; ++i) {
+    char point[200];
+    std::snprintf(
+        point, sizeof point,
+        R"(<trkpt lat="%.6f" lon="-8.512345"><ele>%.1f</ele><time>2024-05-01T06:%02d:%02dZ</time></trkpt>)",
+        47.376543 + 0.001 * i, 400.5 + i, (10 * i) / 60, (10 * i) % 60);
+    text += point;
+  }
+  text +=
+      R"(</trkseg></trk><trk><trkseg><trkpt lat="1.5" lon="2.5"><time>2024-05-02T06:00:00Z</time></trkpt>)"
+      R"(<trkpt lat="1.501" lon="2.5"><time>2024-05-02T06:00:10Z</time></trkpt></trkseg></trk></gpx>)";
+  return text;
+}
+
+class CliSendTest : public ::testing::Test {
+protected:
+  CGarminSim& StartReceiver(const char* protocols) {
+    std::string error;
+    m_sim =
+        CGarminSim::FromJson(R"({"product_id": 484, "software_version": 350, "descriptions": [")" + kProduct +
+                                 R"("], "serial_number": 3456789012, "protocols": )" + protocols + "}",
+                             &error);
+    EXPECT_NE(m_sim, nullptr) << error;
+    EXPECT_TRUE(m_sim->StartSerial(m_port));
+    Set("Device", "Ports", m_port);
+    Set("Device", "Timeout", "1000");
+    return *m_sim;
+  }
+  void Set(const std::string& section, const std::string& value, const std::string& data) {
+    const auto r = RunProgram({QV_CLI_PATH, "settings", "set", section, value, data});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+  std::string WriteGpx(int n) {
+    const std::string path = (m_home.Path() / "route.gpx").string();
+    qvtest::WriteFile(path, Gpx(n));
+    return path;
+  }
+  qvtest::ProgramResult Send(std::vector<std::string> options) {
+    std::vector<std::string> argv{QV_CLI_PATH, "send", WriteGpx(3), "--port", m_port};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return RunProgram(argv, 120);
+  }
+
+  qvtest::CIsolatedHome m_home;
+  std::unique_ptr<CGarminSim> m_sim;
+  std::string m_port;
+};
+
+TEST_F(CliSendTest, ARouteReachesACourseReceiverUnderItsNewName) {
+  CGarminSim& sim = StartReceiver(kCourseDevice);
+  const auto r = Send({"--track", "1", "--name", "1=Lake loop"});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Data file successfully imported\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Transfering data to " + kProduct + " on " + m_port + ": 0%\n"), std::string::npos);
+  EXPECT_NE(r.out.find("Data transfer complete for " + kProduct + " on " + m_port + "\n"), std::string::npos);
+  EXPECT_EQ(r.out.find('<'), std::string::npos);
+  m_sim->Stop();
+  // Courses, their laps and tracks, each announced as sent; no course points.
+  EXPECT_EQ(sim.UploadTransfers(),
+            (std::vector<CSimUploads::Transfer>{{561, 1, 1}, {562, 1, 1}, {564, 4, 4}}));
+  const std::vector<SimCourse> courses = sim.UploadedCourses();
+  ASSERT_EQ(courses.size(), 1u);
+  EXPECT_EQ(courses[0].name, "Lake loop");
+  EXPECT_EQ(courses[0].trackIndex, 1);
+  const std::vector<SimTrack> tracks = sim.UploadedCourseTracks();
+  ASSERT_EQ(tracks.size(), 1u);
+  ASSERT_EQ(tracks[0].points.size(), 3u);
+  EXPECT_EQ(tracks[0].points[0].distance, 0.0f);
+  EXPECT_NEAR(tracks[0].points[2].distance.value_or(0), 222.4, 0.5);
+  ASSERT_EQ(sim.UploadedCourseLaps().size(), 1u);
+  EXPECT_EQ(sim.UploadedCourseLaps()[0].totalTime, 2000u);
+}
+
+TEST_F(CliSendTest, FailuresAndUsage) {
+  CGarminSim& sim = StartReceiver(kTrackLogDevice);
+  SimFaults faults;
+  faults.silent = true;
+  sim.SetFaults(faults);
+  const auto silent = Send({});
+  EXPECT_EQ(silent.exitCode, 1) << silent.out;
+  EXPECT_NE(silent.out.find("No device found on " + m_port + "\n"), std::string::npos) << silent.out;
+  EXPECT_NE(silent.out.find("No device found on USB ports\n"), std::string::npos) << silent.out;
+
+  struct Row {
+    std::vector<std::string> argv;
+    int exitCode;
+    const char* message;
+  };
+  const std::string gpx = WriteGpx(3);
+  const Row rows[] = {
+      {{"send"}, 2, "send needs a FILE"},
+      {{"send", gpx, "--track", "x"}, 2, "--track needs a track number"},
+      {{"send", gpx, "--name", "1"}, 2, "--name needs N=TEXT"},
+      {{"send", gpx, "--name", "1=" + std::string(51, 'n')}, 2, "at most 50 characters"},
+      {{"send", gpx, "--track", "3", "--port", m_port}, 1, "no track 3 with points"},
+      {{"send", (m_home.Path() / "missing.gpx").string(), "--port", m_port}, 1, ""},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> argv{QV_CLI_PATH};
+    argv.insert(argv.end(), row.argv.begin(), row.argv.end());
+    const auto r = RunProgram(argv, 60);
+    EXPECT_EQ(r.exitCode, row.exitCode) << argv.back() << r.out << r.err;
+    EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
+  }
+}
+
+bool HaveGpsBabel() {
+  return RunProgram({"/bin/sh", "-c", "gpsbabel -V"}).exitCode == 0;
+}
+
+// The semicircles a position in degrees was sent as.
+long Semicircles(double degrees) {
+  return std::lround(degrees * 2147483648.0 / 180.0);
+}
+
+TEST_F(CliSendTest, GpsBabelAndTheAgentUploadTheSameGpxAlike) {
+  if (!HaveGpsBabel()) GTEST_SKIP() << "gpsbabel is not installed";
+  const std::string gpx = WriteGpx(120);
+  std::string error;
+  auto babelTarget =
+      CGarminSim::FromJson(R"({"product_id": 484, "software_version": 350, "descriptions": [")" + kProduct +
+                               R"("], "serial_number": 7, "protocols": )" + kTrackLogDevice + "}",
+                           &error);
+  ASSERT_NE(babelTarget, nullptr) << error;
+  std::string babelPort;
+  ASSERT_TRUE(babelTarget->StartSerial(babelPort));
+  const auto babel = RunProgram(
+      {"/bin/sh", "-c", "timeout 120 gpsbabel -t -i gpx -f '" + gpx + "' -o garmin -F " + babelPort}, 150);
+  ASSERT_EQ(babel.exitCode, 0) << babel.out << babel.err;
+  babelTarget->Stop();
+
+  CGarminSim& sim = StartReceiver(kTrackLogDevice);
+  const auto agent = RunProgram({QV_CLI_PATH, "send", gpx, "--port", m_port}, 120);
+  ASSERT_EQ(agent.exitCode, 0) << agent.out << agent.err;
+  m_sim->Stop();
+
+  const std::vector<SimTrack> expected = babelTarget->UploadedTracks();
+  const std::vector<SimTrack> actual = sim.UploadedTracks();
+  ASSERT_EQ(actual.size(), expected.size());
+  ASSERT_EQ(actual.size(), 2u);
+  for (size_t t = 0; t < actual.size(); ++t) {
+    ASSERT_EQ(actual[t].points.size(), expected[t].points.size()) << t;
+    for (size_t p = 0; p < actual[t].points.size(); ++p) {
+      SCOPED_TRACE("track " + std::to_string(t) + " point " + std::to_string(p));
+      const SimTrackPoint& a = actual[t].points[p];
+      const SimTrackPoint& b = expected[t].points[p];
+      EXPECT_EQ(a.time, b.time);
+      EXPECT_EQ(a.alt, b.alt);
+      EXPECT_EQ(a.newTrk, b.newTrk);
+      // Files' positions are kept as single-precision degrees and turned into
+      // semicircles with the factor 11930465: within a few semicircles (a
+      // semicircle is about 9 mm) of GPSBabel's double-precision conversion.
+      EXPECT_LE(std::labs(Semicircles(a.lat) - Semicircles(b.lat)), 40) << a.lat << " " << b.lat;
+      EXPECT_LE(std::labs(Semicircles(a.lon) - Semicircles(b.lon)), 40) << a.lon << " " << b.lon;
+    }
+  }
+}
+
+TEST_F(CliSendTest, CtrlCCancelsTheUploadLikeTheCancelButton) {
+  CGarminSim& sim = StartReceiver(kTrackLogDevice);
+  sim.SetPacing(true);
+  const std::string gpx = WriteGpx(400);
+  const std::string out = (m_home.Path() / "out.txt").string();
+  // Job control, so that the program in the background still takes Ctrl+C.
+  const std::string script = "set -m; '" + std::string(QV_CLI_PATH) + "' send '" + gpx + "' --port " +
+                             m_port + " >'" + out +
+                             "' 2>&1 & pid=$!; for i in $(seq 600); do grep -q Transfering '" + out +
+                             "' && break; sleep 0.05; done; kill -INT $pid; wait $pid; echo \"exit=$?\"";
+  const auto r = RunProgram({"/bin/bash", "-c", script}, 120);
+  const std::string printed = qvtest::ReadFile(out);
+  EXPECT_NE(r.out.find("exit=1"), std::string::npos) << r.out << printed;
+  EXPECT_NE(printed.find("User aborted transferring data to " + kProduct + " on " + m_port + "\n"),
+            std::string::npos)
+      << printed;
+  EXPECT_NE(printed.find("Stopped."), std::string::npos) << printed;
+  m_sim->Stop();
+  EXPECT_TRUE(sim.UploadedTracks().empty());
+}
+
+}  // namespace
