@@ -12,7 +12,8 @@
 // lets pages load only the host's own scripts, styles and images.
 //
 // Element operations are called on the UI thread; events reach the handlers
-// through the dispatcher, which runs them on the UI thread as well.
+// through the dispatcher, which runs them on the UI thread as well. The host
+// is destroyed on the UI thread; events still queued then are dropped.
 #pragma once
 
 #include <chrono>

@@ -38,6 +38,9 @@ struct CBrowserHost::Impl {
   CBrowserHost* owner = nullptr;
   PageResourceLookup resources;
   Dispatcher dispatcher;
+  // Cleared when the host goes, so that events still queued for the UI
+  // thread do nothing then.
+  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 
   std::unique_ptr<httplib::Server> server;
   std::thread serverThread;
@@ -66,6 +69,12 @@ struct CBrowserHost::Impl {
   int nextOverlay = 1;
 
   std::string PageUrl() const;  // with the lock held
+  // Hands an event to the UI thread.
+  void Post(std::function<void()> task) {
+    dispatcher([alive = alive, task = std::move(task)] {
+      if (*alive) task();
+    });
+  }
   void Push(CPageOpLog::Kind kind, const std::string& target, const std::string& json);
   void TakeInputs(const std::string& markup);
   void ApplySnapshot(const std::map<std::string, Input>& inputs);

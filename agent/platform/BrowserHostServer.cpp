@@ -86,6 +86,7 @@ CBrowserHost::CBrowserHost(PageResourceLookup resources, Dispatcher dispatcher)
 
 CBrowserHost::~CBrowserHost() {
   Stop();
+  *m_impl->alive = false;
 }
 
 bool CBrowserHost::Start() {
@@ -142,7 +143,7 @@ void CBrowserHost::Impl::RunCloseTimer() {
     closeDeadline.reset();
     if (!streams.empty()) continue;
     lock.unlock();
-    dispatcher([this] {
+    Post([this] {
       if (owner->m_events.closed) owner->m_events.closed();
     });
     lock.lock();
@@ -193,7 +194,7 @@ bool CBrowserHost::Impl::StartServer() {
     return httplib::Server::HandlerResponse::Unhandled;
   });
 
-  svr.Get(R"(/page/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
+  svr.Get(R"(/page/(\d{1,6}))", [this](const httplib::Request& req, httplib::Response& res) {
     const SPageResource page = resources("HTML", static_cast<unsigned>(std::stoul(req.matches[1])));
     if (page.mimeType.empty()) return Refuse(res, 404, "No such page");
     res.set_content(RewriteResourceAddresses(std::string(page.data)), std::string(page.mimeType).c_str());
@@ -279,14 +280,14 @@ bool CBrowserHost::Impl::StartServer() {
       generationLoaded = true;
       lock.unlock();
       const std::string url = "http://127.0.0.1:" + std::to_string(port) + Text(body, "url");
-      dispatcher([this, inputs = ReadInputs(body), url] {
+      Post([this, inputs = ReadInputs(body), url] {
         ApplySnapshot(inputs);
         if (owner->m_events.documentComplete) owner->m_events.documentComplete(url);
       });
     } else if ((type == "click" || type == "key") && current) {
       lock.unlock();
       const std::string what = Text(body, type == "click" ? "id" : "keys");
-      dispatcher([this, inputs = ReadInputs(body), what, click = type == "click"] {
+      Post([this, inputs = ReadInputs(body), what, click = type == "click"] {
         ApplySnapshot(inputs);
         if (click && owner->m_events.click) owner->m_events.click(what);
         if (!click && owner->m_events.keyPress) owner->m_events.keyPress(what);
@@ -295,7 +296,8 @@ bool CBrowserHost::Impl::StartServer() {
       lock.unlock();
       const auto n = body.find("n");
       if (n == body.end() || !n->is_number_integer()) return Refuse(res, 400, "Bad overlay");
-      const bool ok = body.value("ok", false);
+      const auto okField = body.find("ok");
+      const bool ok = okField != body.end() && okField->is_boolean() && okField->get<bool>();
       std::vector<bool> checks;
       if (const auto found = body.find("checks"); found != body.end() && found->is_array()) {
         for (const Json& check : *found) checks.push_back(check.is_boolean() && check.get<bool>());
@@ -312,7 +314,7 @@ bool CBrowserHost::Impl::StartServer() {
           return;
         }
       }
-      dispatcher([this, n = n->get<int>(), ok, checks, path] { AnswerOverlay(n, ok, checks, path); });
+      Post([this, n = n->get<int>(), ok, checks, path] { AnswerOverlay(n, ok, checks, path); });
     }
     res.set_content(Dump(reply), "application/json");
   });

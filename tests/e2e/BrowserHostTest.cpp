@@ -162,13 +162,19 @@ TEST_F(BrowserHostTest, OverlaysAnswerThroughTheirCallbacks) {
   ASSERT_TRUE(
       PageShows("const d = document.querySelector('dialog[open]');"
                 "return d !== null && d.textContent.includes('Select the file type(s)');"));
-  EXPECT_TRUE(Browser().Execute("return document.getElementById('OverlayCheck1').closest('label').hidden;") ==
-              Json(true));
+  EXPECT_TRUE(Browser().Execute("return document.getElementById('OverlayCheck1').offsetParent === null;") ==
+              Json(true))
+      << "the hidden box is not shown";
   ASSERT_TRUE(Browser().Click("#OverlayCheck0"));
   ASSERT_TRUE(Browser().Click("#OverlayOk"));
   ASSERT_TRUE(PumpUntil([&] { return chosen.has_value(); }));
   EXPECT_EQ(*chosen, (std::vector<bool>{true, true}));
   ASSERT_TRUE(PageShows("return document.querySelector('dialog') === null;"));
+
+  bool acknowledged = false;
+  m_host.ShowMessageBox("Tavelnor Agent", "Please make sure it's turned on.", [&] { acknowledged = true; });
+  ASSERT_TRUE(Browser().Click("dialog[open] #OverlayOk"));
+  ASSERT_TRUE(PumpUntil([&] { return acknowledged; }));
 
   // The file chooser lists the agent's view of the folder, filtered by type,
   // and refuses a file that does not exist.
@@ -277,6 +283,31 @@ TEST_F(BrowserHostTest, HostileTextNeverRuns) {
   ASSERT_TRUE(PageShows("return document.querySelector('#RoutePreview img') !== null;"));
   m_window.PumpPending();
   EXPECT_EQ(Browser().Execute("return window.pwned === undefined;"), Json(true));
+}
+
+TEST_F(BrowserHostTest, RouteOfTheFocusedRowIsShown) {
+  Show(110);
+  CGpsDataSet set;
+  for (int t = 0; t < 2; ++t) {
+    CGpsDataTrack* track = set.AddTrack("t", -1);
+    for (int i = 0; i < 50; ++i) {
+      CGpsDataTrackPoint* point = track->AddPoint(0);
+      point->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, 1116689431 + t * 86400 + i);
+      point->AddIntPair(QUANTITY_POSITION, MODIFIER_INSTANT, UNIT_SEMICIRCLES, 600000000 + i * 1000 * (t + 1),
+                        100000000 + i * i * 100);
+    }
+  }
+  BuildActivityTable(m_host, set);
+  const std::string visible =
+      "return [...document.querySelectorAll('#RoutePreview svg')].filter(s => "
+      "s.getBoundingClientRect().width > 0)"
+      ".map(s => s.id).join();";
+  ASSERT_TRUE(PageShows("return document.querySelectorAll('#RoutePreview svg').length === 2;"));
+  EXPECT_EQ(Browser().Execute(visible), Json(""));
+  ASSERT_TRUE(Browser().Click("#check2"));
+  EXPECT_EQ(Browser().Execute(visible), Json("route-check2"));
+  ASSERT_TRUE(Browser().Click("#check1"));
+  EXPECT_EQ(Browser().Execute(visible), Json("route-check1"));
 }
 
 TEST_F(BrowserHostTest, ClosingTheLastPageClosesAfterTheGrace) {

@@ -16,9 +16,10 @@
     const box = row ? row.querySelector("input[type=checkbox][id]") : null;
     const drawing = box ? document.getElementById("route-" + box.id) : null;
     if (drawing === shown) return;
-    if (shown) shown.hidden = true;
+    // The drawings are SVG elements, which have no "hidden" property of their own.
+    if (shown) shown.setAttribute("hidden", "");
     shown = drawing;
-    if (shown) shown.hidden = false;
+    if (shown) shown.removeAttribute("hidden");
     if (hint) hint.hidden = shown !== null;
   }
   for (const kind of ["mouseover", "focusin"]) {
