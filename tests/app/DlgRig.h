@@ -72,9 +72,12 @@ public:
   int loads = 0;
 };
 
-class CDlgRig {
+// What every dialog test stands on: an isolated home, the serial engine as
+// the only driver with the simulated receivers' ports as the only ports, the
+// reference service as the account's service.
+class CAgentBed {
 public:
-  CDlgRig() {
+  CAgentBed() {
     CUtil::ResetForTests();
     CUtil::Initialize();
     CCommsRegistry::Clear();
@@ -82,10 +85,56 @@ public:
     m_serialPorts.SetPortEnumerator(CPortEnumerator(m_home.Path() / "no-tty", m_home.Path() / "no-tty"));
     CCommsRegistry::Register(&m_serialPorts);
     CGpsDevice::RegisterDevice(&m_serialEngine);
-    CUtil::SetDeviceTimeout(150);
+    CUtil::SetDeviceTimeout(2000);
     EXPECT_TRUE(service.Start());
     CUtil::SetServerName(service.Server());
     CUtil::SetAnnouncementsUrlSetting(service.BaseUrl() + "/agent/announcement.qv?username=%s");
+  }
+  ~CAgentBed() {
+    service.Stop();
+    CCommsRegistry::Clear();
+    CGpsDevice::UnregisterAllDevices();
+    CUtil::ResetForTests();
+  }
+  CAgentBed(const CAgentBed&) = delete;
+  CAgentBed& operator=(const CAgentBed&) = delete;
+
+  void SetAccount() {
+    CUtil::SetAccountName("runner");
+    CUtil::SetEmail("runner@example.test");
+  }
+  // A simulated receiver on a pseudo-terminal, its port added to Device\Ports;
+  // paced at the real wire rate on request.
+  CGarminSim* AddReceiver(const std::string& json, bool paced = false) {
+    std::string error;
+    auto sim = CGarminSim::FromJson(json, &error);
+    EXPECT_NE(sim, nullptr) << error;
+    if (sim == nullptr) return nullptr;
+    std::string port;
+    EXPECT_TRUE(sim->StartSerial(port));
+    sim->SetPacing(paced);
+    m_ports += (m_ports.empty() ? "" : ";") + port;
+    CUtil::SetDevicePorts(m_ports);
+    sims.push_back(std::move(sim));
+    return sims.back().get();
+  }
+  std::filesystem::path home() const { return m_home.Path(); }
+
+private:
+  CIsolatedHome m_home;
+  CCommsSerial m_serialPorts;
+  CGpsGarminSerial m_serialEngine;
+  std::string m_ports;
+
+public:
+  CReferenceService service;
+  std::vector<std::unique_ptr<CGarminSim>> sims;
+};
+
+// The dialog on the in-memory pages, with a recording shell.
+class CDlgRig : public CAgentBed {
+public:
+  CDlgRig() {
     CQVAgentDlg::Shell shell;
     shell.isTrayIconShown = [this] { return trayIcon; };
     shell.showTrayIcon = [this](bool on) { trayIcon = on; };
@@ -100,33 +149,7 @@ public:
       return dlg ? dlg->OnMessage(message, wParam, lParam) : 0;
     });
   }
-  ~CDlgRig() {
-    dlg.reset();
-    service.Stop();
-    CCommsRegistry::Clear();
-    CGpsDevice::UnregisterAllDevices();
-    CUtil::ResetForTests();
-  }
-  CDlgRig(const CDlgRig&) = delete;
-  CDlgRig& operator=(const CDlgRig&) = delete;
-
-  void SetAccount() {
-    CUtil::SetAccountName("runner");
-    CUtil::SetEmail("runner@example.test");
-  }
-
-  CGarminSim* AddReceiver(const std::string& json) {
-    std::string error;
-    auto sim = CGarminSim::FromJson(json, &error);
-    EXPECT_NE(sim, nullptr) << error;
-    if (sim == nullptr) return nullptr;
-    std::string port;
-    EXPECT_TRUE(sim->StartSerial(port));
-    m_ports += (m_ports.empty() ? "" : ";") + port;
-    CUtil::SetDevicePorts(m_ports);
-    sims.push_back(std::move(sim));
-    return sims.back().get();
-  }
+  ~CDlgRig() { dlg.reset(); }
 
   // Completes page loads and handles messages until `done` holds.
   bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds timeout = std::chrono::seconds(60)) {
@@ -172,17 +195,6 @@ public:
     }
     return names;
   }
-  std::filesystem::path home() const { return m_home.Path(); }
-
-private:
-  CIsolatedHome m_home;
-  CCommsSerial m_serialPorts;
-  CGpsGarminSerial m_serialEngine;
-  std::string m_ports;
-
-public:
-  CReferenceService service;
-  std::vector<std::unique_ptr<CGarminSim>> sims;
   CMessageWindow window;
   CLoadingView view;
   bool trayIcon = false;

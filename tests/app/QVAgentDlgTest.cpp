@@ -64,8 +64,7 @@ TEST(QVAgentDlg, MultipleDevicesDecidesHowManyReceiversAreRead) {
 TEST(QVAgentDlg, ClickingSynchroniseWhileAReceiveRunsStartsNoSecond) {
   CDlgRig rig;
   rig.SetAccount();
-  rig.AddReceiver(ReceiverJson(ThreeTracksJson(400)))->SetPacing(true);
-  CUtil::SetDeviceTimeout(2000);
+  rig.AddReceiver(ReceiverJson(ThreeTracksJson(400)), true);
   rig.dlg->Start("");
   ASSERT_TRUE(rig.Settle());
   rig.Click("LinkRxDevice");
@@ -130,8 +129,7 @@ TEST(QVAgentDlg, CommandLineChoosesTheFirstPage) {
 TEST(QVAgentDlg, ExitStopsTheReceiveAndCompressesTheTrace) {
   CDlgRig rig;
   rig.SetAccount();
-  rig.AddReceiver(ReceiverJson(ThreeTracksJson(400)))->SetPacing(true);
-  CUtil::SetDeviceTimeout(2000);
+  rig.AddReceiver(ReceiverJson(ThreeTracksJson(400)), true);
   rig.dlg->Start("");
   ASSERT_TRUE(rig.Settle());
   rig.dlg->EnableTracing();
@@ -148,15 +146,6 @@ TEST(QVAgentDlg, ExitStopsTheReceiveAndCompressesTheTrace) {
   EXPECT_FALSE(LogIsEnabled());
   EXPECT_EQ(CountGz(rig.Files(CUtil::GetQueueFolder(0)), ".txt.gz"), 1u);
   EXPECT_EQ(CountGz(rig.Files(CUtil::GetQueueFolder(0)), ".qvx.gz"), 0u);
-}
-
-TEST(QVAgentDlg, AnAnchorCompletionChangesNothing) {
-  CDlgRig rig;
-  rig.dlg->Start("");
-  ASSERT_TRUE(rig.Settle());
-  rig.view.ClearOperations();
-  rig.dlg->OnDocumentComplete("/page/105#top");
-  EXPECT_TRUE(rig.view.Operations().empty());
 }
 
 }  // namespace

@@ -91,26 +91,10 @@ class AgentProcessTest : public ::testing::Test {
 protected:
   void SetUp() override {
     if (!Browser().IsReady()) GTEST_SKIP() << Browser().GetError();
-    CUtil::ResetForTests();
-    CUtil::Initialize();
-    ASSERT_TRUE(m_service.Start());
-    CUtil::SetServerName(m_service.Server());
-    CUtil::SetAnnouncementsUrlSetting(m_service.BaseUrl() + "/agent/announcement.qv?username=%s");
-    CUtil::SetAccountName("runner");
-    CUtil::SetEmail("runner@example.test");
-    CUtil::SetDeviceTimeout(2000);
-    std::string error;
-    m_sim = CGarminSim::FromJson(ReceiverJson(ThreeTracksJson(400)), &error);
-    ASSERT_NE(m_sim, nullptr) << error;
-    std::string port;
-    ASSERT_TRUE(m_sim->StartSerial(port));
-    m_sim->SetPacing(true);
-    CUtil::SetDevicePorts(port);
+    m_bed = std::make_unique<qvtest::CAgentBed>();
+    m_bed->SetAccount();
   }
-  void TearDown() override {
-    m_service.Stop();
-    CUtil::ResetForTests();
-  }
+  void TearDown() override { m_bed.reset(); }
 
   // Opens the agent's start page and starts a receive.
   void StartReceive(CAgentProcess& agent) {
@@ -122,15 +106,14 @@ protected:
     ASSERT_TRUE(Shows("Progress"));
   }
 
-  qvtest::CIsolatedHome m_home;
-  CReferenceService m_service;
-  std::unique_ptr<CGarminSim> m_sim;
+  std::unique_ptr<qvtest::CAgentBed> m_bed;
 };
 
 // Exit during a receive stops the worker and ends the program within the
 // exit check's five seconds.
 TEST_F(AgentProcessTest, ExitDuringAReceiveEndsTheProgram) {
-  CAgentProcess agent(m_home.Path() / "agent.out");
+  m_bed->AddReceiver(ReceiverJson(ThreeTracksJson(400)), true);
+  CAgentProcess agent(m_bed->home() / "agent.out");
   StartReceive(agent);
   const auto clicked = Clock::now();
   ASSERT_TRUE(Browser().Click("#ButtonExit"));
@@ -145,7 +128,8 @@ TEST_F(AgentProcessTest, ExitDuringAReceiveEndsTheProgram) {
 // its start page up and the second copy ends.
 TEST_F(AgentProcessTest, WithTheBackgroundSettingExitKeepsTheAgent) {
   CUtil::SetTaskbarIcon(true);
-  CAgentProcess agent(m_home.Path() / "agent.out");
+  m_bed->AddReceiver(ReceiverJson(ThreeTracksJson(400)), true);
+  CAgentProcess agent(m_bed->home() / "agent.out");
   StartReceive(agent);
   ASSERT_TRUE(Browser().Click("#ButtonExit"));
   ASSERT_TRUE(Shows("LinkRxDevice"));
@@ -153,7 +137,7 @@ TEST_F(AgentProcessTest, WithTheBackgroundSettingExitKeepsTheAgent) {
   ASSERT_TRUE(Browser().Click("#LinkPrefs"));
   ASSERT_TRUE(Shows("EditUsername"));
 
-  CAgentProcess second(m_home.Path() / "second.out");
+  CAgentProcess second(m_bed->home() / "second.out");
   ASSERT_TRUE(second.HasExited(std::chrono::seconds(20)));
   EXPECT_EQ(second.ExitCode(), 0);
   EXPECT_TRUE(Shows("LinkRxDevice"));
@@ -166,17 +150,17 @@ TEST_F(AgentProcessTest, SynchroniseOverUsb) {
   std::string error;
   auto usb = CGarminSim::FromJson(ReceiverJson(ThreeTracksJson()), &error);
   ASSERT_NE(usb, nullptr) << error;
-  const std::string socket = (m_home.Path() / "receiver.socket").string();
+  const std::string socket = (m_bed->home() / "receiver.socket").string();
   ASSERT_TRUE(usb->StartUsb(socket));
   CUtil::SetDevicePorts("usbsim:" + socket);
-  CAgentProcess agent(m_home.Path() / "agent.out");
+  CAgentProcess agent(m_bed->home() / "agent.out");
   const std::string address = agent.Address();
   ASSERT_FALSE(address.empty());
   Browser().Navigate(address);
   ASSERT_TRUE(Shows("LinkRxDevice"));
   ASSERT_TRUE(Browser().Click("#LinkRxDevice"));
   ASSERT_TRUE(Shows("LinkViewInbox"));
-  EXPECT_EQ(m_service.Uploads().size(), 1u);
+  EXPECT_EQ(m_bed->service.Uploads().size(), 1u);
   ASSERT_TRUE(Browser().Click("#ButtonExit"));
   EXPECT_TRUE(agent.HasExited(std::chrono::seconds(10)));
 }

@@ -53,17 +53,7 @@ class DialogFlowsTest : public ::testing::Test {
 protected:
   void SetUp() override {
     if (!Browser().IsReady()) GTEST_SKIP() << Browser().GetError();
-    CUtil::ResetForTests();
-    CUtil::Initialize();
-    CCommsRegistry::Clear();
-    CGpsDevice::UnregisterAllDevices();
-    m_serialPorts.SetPortEnumerator(CPortEnumerator(m_home.Path() / "no-tty", m_home.Path() / "no-tty"));
-    CCommsRegistry::Register(&m_serialPorts);
-    CGpsDevice::RegisterDevice(&m_serialEngine);
-    CUtil::SetDeviceTimeout(2000);
-    ASSERT_TRUE(m_service.Start());
-    CUtil::SetServerName(m_service.Server());
-    CUtil::SetAnnouncementsUrlSetting(m_service.BaseUrl() + "/agent/announcement.qv?username=%s");
+    m_bed = std::make_unique<qvtest::CAgentBed>();
     ASSERT_TRUE(m_host.Start());
     CQVAgentDlg::Shell shell;
     shell.showWindow = [this](bool show) {
@@ -78,27 +68,11 @@ protected:
   void TearDown() override {
     m_dlg.reset();
     m_host.Stop();
-    m_service.Stop();
-    CCommsRegistry::Clear();
-    CGpsDevice::UnregisterAllDevices();
-    CUtil::ResetForTests();
+    m_bed.reset();
   }
 
-  void SetAccount() {
-    CUtil::SetAccountName("runner");
-    CUtil::SetEmail("runner@example.test");
-  }
-  void AddReceiver(const std::string& json, bool paced = false) {
-    std::string error;
-    auto sim = CGarminSim::FromJson(json, &error);
-    ASSERT_NE(sim, nullptr) << error;
-    std::string port;
-    ASSERT_TRUE(sim->StartSerial(port));
-    sim->SetPacing(paced);
-    m_ports += (m_ports.empty() ? "" : ";") + port;
-    CUtil::SetDevicePorts(m_ports);
-    m_sims.push_back(std::move(sim));
-  }
+  void SetAccount() { m_bed->SetAccount(); }
+  void AddReceiver(const std::string& json, bool paced = false) { m_bed->AddReceiver(json, paced); }
 
   // Handles the agent's events until the page's script answers true.
   bool PageShows(const std::string& script, std::chrono::seconds limit = std::chrono::seconds(60)) {
@@ -120,12 +94,7 @@ protected:
   }
   void Click(const std::string& id) { ASSERT_TRUE(Browser().Click("#" + id)) << id; }
 
-  qvtest::CIsolatedHome m_home;
-  CCommsSerial m_serialPorts;
-  CGpsGarminSerial m_serialEngine;
-  std::string m_ports;
-  CReferenceService m_service;
-  std::vector<std::unique_ptr<CGarminSim>> m_sims;
+  std::unique_ptr<qvtest::CAgentBed> m_bed;
   CMessageWindow m_window;
   CBrowserHost m_host{PageResources(),
                       [this](std::function<void()> task) { m_window.PostTask(std::move(task)); }};
@@ -168,7 +137,7 @@ TEST_F(DialogFlowsTest, SynchroniseSendsTheNewActivities) {
   EXPECT_TRUE(std::any_of(progress.begin(), progress.end(), [](const std::string& p) {
     return p != "0%" && p != "100%";
   })) << seen.dump();
-  ASSERT_EQ(m_service.Uploads().size(), 1u);
+  ASSERT_EQ(m_bed->service.Uploads().size(), 1u);
   EXPECT_TRUE(
       PageShows("return document.getElementById('MsgSection').textContent.includes('Upload received');"));
 
@@ -196,21 +165,21 @@ TEST_F(DialogFlowsTest, NoReceiverOffersRetry) {
   Click("LinkRxRetry");
   ASSERT_TRUE(Has("LinkViewInbox")) << Html("RxStatusSection") << Html("TxStatusSection")
                                     << Html("RetryText");
-  EXPECT_EQ(m_service.Uploads().size(), 1u);
+  EXPECT_EQ(m_bed->service.Uploads().size(), 1u);
 }
 
 // 8. A file chosen with the file chooser goes to the service as it is, gzipped.
 TEST_F(DialogFlowsTest, ImportToTheServiceSendsTheFileUnchanged) {
   SetAccount();
   const std::string content = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"t\"></gpx>\n";
-  qvtest::WriteFile(m_home.Path() / "ride.gpx", content);
+  qvtest::WriteFile(m_bed->home() / "ride.gpx", content);
   m_dlg->Start("");
   ASSERT_TRUE(Has("LinkImport"));
   Click("LinkImport");
   ASSERT_TRUE(Has("LinkImportBrowse"));
   // The chooser starts where the field points.
   Browser().Execute("document.getElementById('EditFilename').value = arguments[0];",
-                    {(m_home.Path() / "x.gpx").string()});
+                    {(m_bed->home() / "x.gpx").string()});
   Click("LinkImportBrowse");
   ASSERT_TRUE(
       PageShows("return document.querySelector(\"#OverlayList button[data-name='ride.gpx']\") !== null;"));
@@ -220,8 +189,8 @@ TEST_F(DialogFlowsTest, ImportToTheServiceSendsTheFileUnchanged) {
   Click("RadioSendServer");
   Click("LinkImportSend");
   ASSERT_TRUE(Has("LinkViewInbox"));
-  ASSERT_EQ(m_service.Uploads().size(), 1u);
-  EXPECT_EQ(Gunzip(m_service.Uploads().front().body), content);
+  ASSERT_EQ(m_bed->service.Uploads().size(), 1u);
+  EXPECT_EQ(Gunzip(m_bed->service.Uploads().front().body), content);
 }
 
 // 7. A GPX file to the receiver: chosen with the chooser, a track renamed in
@@ -245,14 +214,14 @@ TEST_F(DialogFlowsTest, ImportToTheReceiverSendsTheRenamedTracks) {
   track("Long way", 600, 7);
   track("Short", 20, 8);
   gpx += "</gpx>\n";
-  qvtest::WriteFile(m_home.Path() / "tracks.gpx", gpx);
+  qvtest::WriteFile(m_bed->home() / "tracks.gpx", gpx);
 
   m_dlg->Start("");
   ASSERT_TRUE(Has("LinkImport"));
   Click("LinkImport");
   ASSERT_TRUE(Has("LinkImportBrowse"));
   Browser().Execute("document.getElementById('EditFilename').value = arguments[0];",
-                    {(m_home.Path() / "x.gpx").string()});
+                    {(m_bed->home() / "x.gpx").string()});
   Click("LinkImportBrowse");
   ASSERT_TRUE(
       PageShows("return document.querySelector(\"#OverlayList button[data-name='tracks.gpx']\") !== null;"));
@@ -269,7 +238,7 @@ TEST_F(DialogFlowsTest, ImportToTheReceiverSendsTheRenamedTracks) {
   ASSERT_TRUE(PageShows(
       "return document.querySelector('#RetryText #LinkIntro') !== null"
       " && document.getElementById('TxStatusSection').textContent.includes('Data transfer complete');"));
-  const std::vector<SimTrack> tracks = m_sims.front()->UploadedTracks();
+  const std::vector<SimTrack> tracks = m_bed->sims.front()->UploadedTracks();
   ASSERT_EQ(tracks.size(), 2u);
   // Newest first in the table, but sent in the file's order.
   EXPECT_EQ(tracks[0].ident, "Lake loop");
@@ -294,8 +263,8 @@ TEST_F(DialogFlowsTest, ChosenActivitiesAreSent) {
   Click("check2");
   Click("LinkEditHistorySend");
   ASSERT_TRUE(Has("LinkViewInbox"));
-  ASSERT_EQ(m_service.Uploads().size(), 1u);
-  EXPECT_EQ(CountActivities(Gunzip(m_service.Uploads().front().body)), 2u);
+  ASSERT_EQ(m_bed->service.Uploads().size(), 1u);
+  EXPECT_EQ(CountActivities(Gunzip(m_bed->service.Uploads().front().body)), 2u);
   CSentHistory history;
   history.LoadHistory();
   EXPECT_EQ(history.GetCount(), 3u);
@@ -314,19 +283,19 @@ TEST_F(DialogFlowsTest, CancelStopsTheReceive) {
   ASSERT_TRUE(Has("LinkRxRetry"));
   EXPECT_NE(Html("RxStatusSection").find("User aborted"), std::string::npos) << Html("RxStatusSection");
   EXPECT_EQ(CUtil::GetQueuedBytes(), 0u);
-  EXPECT_TRUE(m_service.Uploads().empty());
-  m_sims.front()->SetPacing(false);
+  EXPECT_TRUE(m_bed->service.Uploads().empty());
+  m_bed->sims.front()->SetPacing(false);
   Click("LinkRxRetry");
   ASSERT_TRUE(Has("LinkViewInbox")) << Html("RxStatusSection") << Html("TxStatusSection")
                                     << Html("RetryText");
-  EXPECT_EQ(m_service.Uploads().size(), 1u);
+  EXPECT_EQ(m_bed->service.Uploads().size(), 1u);
 }
 
 // 6. The service fails, then recovers: the document stays queued, the start
 // page offers to send it, Retry sends it.
 TEST_F(DialogFlowsTest, AFailedUploadStaysQueuedUntilRetry) {
   SetAccount();
-  m_service.SetUploadStatus(500);
+  m_bed->service.SetUploadStatus(500);
   AddReceiver(ReceiverJson(ThreeTracksJson()));
   m_dlg->Start("");
   ASSERT_TRUE(Has("LinkRxDevice"));
@@ -335,12 +304,12 @@ TEST_F(DialogFlowsTest, AFailedUploadStaysQueuedUntilRetry) {
   EXPECT_GT(CUtil::GetQueuedBytes(), 0u);
   Click("LinkIntro");
   ASSERT_TRUE(Has("LinkTxServer"));
-  m_service.SetUploadStatus(200);
+  m_bed->service.SetUploadStatus(200);
   Click("LinkTxServer");
   ASSERT_TRUE(Has("LinkViewInbox"));
   EXPECT_EQ(CUtil::GetQueuedBytes(), 0u);
-  ASSERT_EQ(m_service.Uploads().size(), 2u);
-  EXPECT_EQ(m_service.Uploads()[0].body, m_service.Uploads()[1].body);
+  ASSERT_EQ(m_bed->service.Uploads().size(), 2u);
+  EXPECT_EQ(m_bed->service.Uploads()[0].body, m_bed->service.Uploads()[1].body);
 }
 
 }  // namespace
