@@ -12,6 +12,7 @@
 #include "e2e/WebDriver.h"
 #include "import/SentHistory.h"
 #include "platform/BrowserHost.h"
+#include "util/TraceLog.h"
 
 namespace {
 
@@ -115,6 +116,16 @@ TEST_F(DialogFlowsTest, FirstStartAsksForTheAccountFirst) {
   EXPECT_TRUE(Has("LinkImport"));
   EXPECT_EQ(CUtil::GetAccountName(), "runner");
   EXPECT_EQ(CUtil::GetEmail(), "runner@example.test");
+
+  // Ctrl+Shift+D starts a trace; the start page then offers to send it.
+  Browser().PressChord({"\uE009", "\uE008", "d"});
+  ASSERT_TRUE(
+      PageShows("const d = document.querySelector('dialog[open]');"
+                "return d !== null && d.textContent.includes('Logging is now enabled.');"));
+  ASSERT_TRUE(Browser().Click("#OverlayOk"));
+  EXPECT_TRUE(Has("LinkTxServer"));
+  EXPECT_TRUE(LogIsEnabled());
+  LogClose();
 }
 
 // 2. Synchronise: moving progress, the upload, the inbox button and the
