@@ -323,4 +323,17 @@ TEST_F(DialogFlowsTest, AFailedUploadStaysQueuedUntilRetry) {
   EXPECT_EQ(m_bed->service.Uploads()[0].body, m_bed->service.Uploads()[1].body);
 }
 
+// 9. With MultipleDevices on, two receivers give two documents.
+TEST_F(DialogFlowsTest, MultipleDevicesReadsEveryReceiver) {
+  SetAccount();
+  CUtil::SetMultipleDevices(true);
+  AddReceiver(ReceiverJson(ThreeTracksJson()));
+  AddReceiver(ReceiverJson(ThreeTracksJson(), "3456789013"));
+  m_dlg->Start("");
+  ASSERT_TRUE(Has("LinkRxDevice"));
+  Click("LinkRxDevice");
+  ASSERT_TRUE(Has("LinkViewInbox"));
+  EXPECT_EQ(m_bed->service.Uploads().size(), 2u);
+}
+
 }  // namespace
