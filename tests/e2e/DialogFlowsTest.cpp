@@ -315,12 +315,15 @@ TEST_F(DialogFlowsTest, AFailedUploadStaysQueuedUntilRetry) {
   EXPECT_GT(CUtil::GetQueuedBytes(), 0u);
   Click("LinkIntro");
   ASSERT_TRUE(Has("LinkTxServer"));
-  m_bed->service.SetUploadStatus(200);
   Click("LinkTxServer");
+  ASSERT_TRUE(Has("LinkTxRetry"));
+  m_bed->service.SetUploadStatus(200);
+  Click("LinkTxRetry");
   ASSERT_TRUE(Has("LinkViewInbox"));
   EXPECT_EQ(CUtil::GetQueuedBytes(), 0u);
-  ASSERT_EQ(m_bed->service.Uploads().size(), 2u);
-  EXPECT_EQ(m_bed->service.Uploads()[0].body, m_bed->service.Uploads()[1].body);
+  const auto uploads = m_bed->service.Uploads();
+  ASSERT_EQ(uploads.size(), 3u);
+  EXPECT_EQ(uploads[0].body, uploads[2].body);
 }
 
 // 9. With MultipleDevices on, two receivers give two documents.
