@@ -76,6 +76,27 @@ TEST(QVAgentDlg, ClickingSynchroniseWhileAReceiveRunsStartsNoSecond) {
   EXPECT_TRUE(Contains(rig.Html("RxStatusSection"), "/dev/pts/")) << rig.Html("RxStatusSection");
 }
 
+// A file that cannot be read is not sent to the upload page as if it were
+// queued: the user learns why, and stays on the import page.
+TEST(QVAgentDlg, ImportToTheServiceOfAMissingFileSaysWhy) {
+  CDlgRig rig;
+  rig.SetAccount();
+  rig.dlg->Start("");
+  ASSERT_TRUE(rig.Settle());
+  rig.Click("LinkImport");
+  ASSERT_TRUE(rig.Settle());
+  const std::string missing = (rig.home() / "gone.gpx").string();
+  rig.view.SetValue("EditFilename", missing);
+  rig.view.UserSetChecked("RadioSendDevice", false);
+  rig.view.UserSetChecked("RadioSendServer", true);
+  rig.Click("LinkImportSend");
+  ASSERT_TRUE(rig.Settle());
+  EXPECT_EQ(rig.view.GetPage(), 109u);
+  ASSERT_EQ(rig.view.Overlays().size(), 1u);
+  EXPECT_TRUE(Contains(rig.view.Overlays().front().text, missing + ": "));
+  EXPECT_EQ(CUtil::GetQueuedBytes(), 0u);
+}
+
 // The cases of how the program's arguments start the dialog, and what a
 // second agent's hand-over does.
 TEST(QVAgentDlg, CommandLineChoosesTheFirstPage) {
