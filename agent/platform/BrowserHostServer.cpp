@@ -8,6 +8,7 @@
 
 #include "platform/BrowserHostImpl.h"
 #include "platform/BrowserHostSecurity.h"
+#include "platform/PageEvent.h"
 
 namespace {
 
@@ -58,20 +59,10 @@ Json ListFolder(const std::string& requested) {
   return listing;
 }
 
-std::map<std::string, CBrowserHost::Impl::Input> ReadInputs(const Json& body) {
+std::map<std::string, CBrowserHost::Impl::Input> Inputs(const SPageEvent& event) {
   std::map<std::string, CBrowserHost::Impl::Input> inputs;
-  const auto found = body.find("inputs");
-  if (found == body.end() || !found->is_object()) return inputs;
-  for (const auto& [id, state] : found->items()) {
-    if (!state.is_array() || state.size() != 2 || !state[0].is_string() || !state[1].is_boolean()) continue;
-    inputs[id] = {state[0].get<std::string>(), state[1].get<bool>(), {}, {}};
-  }
+  for (const auto& [id, state] : event.inputs) inputs[id] = {state.first, state.second, {}, {}};
   return inputs;
-}
-
-std::string Text(const Json& body, const char* key) {
-  const auto found = body.find(key);
-  return found != body.end() && found->is_string() ? found->get<std::string>() : std::string();
 }
 
 }  // namespace
@@ -264,49 +255,38 @@ bool CBrowserHost::Impl::StartServer() {
   });
 
   svr.Post("/event", [this](const httplib::Request& req, httplib::Response& res) {
-    const Json body = Json::parse(req.body, nullptr, false);
-    if (body.is_discarded() || !body.is_object()) return Refuse(res, 400, "Bad event");
-    const std::string type = Text(body, "type");
-    const uint64_t eventGeneration = std::strtoull(Text(body, "g").c_str(), nullptr, 10);
+    SPageEvent event;
+    if (!ParsePageEvent(req.body, event)) return Refuse(res, 400, "Bad event");
     Json reply = Json::object();
     std::unique_lock lock(mutex);
-    const bool current = eventGeneration == generation;
-    if (type == "hide") {
-      const auto found = streams.find(Text(body, "p"));
+    const bool current = event.generation == generation;
+    if (event.type == SPageEvent::Hide) {
+      const auto found = streams.find(event.pageId);
       if (found != streams.end()) found->second = true;
       lock.unlock();
       changed.notify_all();
-    } else if (type == "load" && current && !generationLoaded) {
+    } else if (event.type == SPageEvent::Load && current && !generationLoaded) {
       generationLoaded = true;
       lock.unlock();
-      const std::string url = "http://127.0.0.1:" + std::to_string(port) + Text(body, "url");
-      Post([this, inputs = ReadInputs(body), url] {
+      const std::string url = "http://127.0.0.1:" + std::to_string(port) + event.what;
+      Post([this, inputs = Inputs(event), url] {
         ApplySnapshot(inputs);
         if (owner->m_events.documentComplete) owner->m_events.documentComplete(url);
       });
-    } else if ((type == "click" || type == "key") && current) {
+    } else if ((event.type == SPageEvent::Click || event.type == SPageEvent::Key) && current) {
       lock.unlock();
-      const std::string what = Text(body, type == "click" ? "id" : "keys");
-      Post([this, inputs = ReadInputs(body), what, click = type == "click"] {
+      Post([this, inputs = Inputs(event), what = event.what, click = event.type == SPageEvent::Click] {
         ApplySnapshot(inputs);
         if (click && owner->m_events.click) owner->m_events.click(what);
         if (!click && owner->m_events.keyPress) owner->m_events.keyPress(what);
       });
-    } else if (type == "overlay") {
+    } else if (event.type == SPageEvent::Overlay) {
       lock.unlock();
-      const auto n = body.find("n");
-      if (n == body.end() || !n->is_number_integer()) return Refuse(res, 400, "Bad overlay");
-      const auto okField = body.find("ok");
-      const bool ok = okField != body.end() && okField->is_boolean() && okField->get<bool>();
-      std::vector<bool> checks;
-      if (const auto found = body.find("checks"); found != body.end() && found->is_array()) {
-        for (const Json& check : *found) checks.push_back(check.is_boolean() && check.get<bool>());
-      }
       std::string path;
-      if (ok && body.contains("folder")) {
+      if (event.ok && event.hasFile) {
         // The chooser's "file must exist": the overlay stays open otherwise.
-        const std::string name = Text(body, "name");
-        path = !name.empty() && name[0] == '/' ? name : (fs::path(Text(body, "folder")) / name).string();
+        path = !event.name.empty() && event.name[0] == '/' ? event.name
+                                                           : (fs::path(event.folder) / event.name).string();
         std::error_code error;
         if (!fs::is_regular_file(path, error)) {
           reply["error"] = "The file does not exist.";
@@ -314,7 +294,9 @@ bool CBrowserHost::Impl::StartServer() {
           return;
         }
       }
-      Post([this, n = n->get<int>(), ok, checks, path] { AnswerOverlay(n, ok, checks, path); });
+      Post([this, n = event.overlay, ok = event.ok, checks = event.checks, path] {
+        AnswerOverlay(n, ok, checks, path);
+      });
     }
     res.set_content(Dump(reply), "application/json");
   });

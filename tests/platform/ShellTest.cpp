@@ -135,3 +135,23 @@ TEST_F(ShellOpenTest, FailsWhenThereIsNoHandler) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ShellOpenTest, AppWindowWithAChromiumFamilyBrowserElseTheHandler) {
+  // Only the test's folder, so the machine's own browsers stay out of it.
+  qvtest::CScopedEnv onlyHere{"PATH", m_dir.Str()};
+  InstallHandler("echo \"xdg-open $1\" > '" + m_dir.Str() + "/record'\necho > '" + m_dir.Str() + "/done'\n");
+  EXPECT_TRUE(CShell::OpenAppWindow("http://127.0.0.1:1234/start?token=ab"));
+  EXPECT_EQ(WaitForRecord(), "xdg-open http://127.0.0.1:1234/start?token=ab\n");
+
+  fs::remove(m_dir.Path() / "done");
+  const fs::path browser = m_dir.Path() / "google-chrome";
+  qvtest::WriteFile(
+      browser, "#!/bin/sh\necho \"$1\" > '" + m_dir.Str() + "/record'\necho > '" + m_dir.Str() + "/done'\n");
+  fs::permissions(browser, fs::perms::owner_all);
+  EXPECT_TRUE(CShell::OpenAppWindow("http://127.0.0.1:1234/start?token=ab"));
+  EXPECT_EQ(WaitForRecord(), "--app=http://127.0.0.1:1234/start?token=ab\n");
+}
+
+}  // namespace
