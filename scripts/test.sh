@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs every test; then runs the thread and
-# link tests under ThreadSanitizer and every fuzz target briefly.
-# Exits non-zero on any failure.
+# link tests under ThreadSanitizer and every fuzz target briefly; last builds
+# the optimised flavour with the benchmarks, which the README's walk-through
+# and the packagers use. Exits non-zero on any failure.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
@@ -31,6 +32,10 @@ TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} \
 echo "== Fuzz targets, briefly"
 "$top/scripts/build.sh" fuzz
 "$top/scripts/run-fuzzers.sh" "$top/build/fuzz" "${QV_FUZZ_SECONDS:-20}"
+
+echo "== Optimised build with the benchmarks"
+# The optimiser finds warnings the unoptimised flavours do not; built only.
+"$top/scripts/build.sh" release
 
 echo "== The Debian package: built, inspected, qvagent-cli run from it"
 "$top/scripts/package.sh" | tail -n 2

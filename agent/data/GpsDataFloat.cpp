@@ -32,7 +32,10 @@ bool CGpsDataFloat::GetFloat(int unit, float* out) const {
 
 bool CGpsDataFloat::GetInt(int unit, int* out) const {
   if (out == nullptr || unit != GetUnit()) return false;
-  *out = static_cast<int>(m_value + 0.5f);
+  const float rounded = m_value + 0.5f;
+  // NaN fails both tests; 2^31 is the first float past the int range.
+  if (!(rounded >= -2147483648.0f && rounded < 2147483648.0f)) return false;
+  *out = static_cast<int>(rounded);
   return true;
 }
 

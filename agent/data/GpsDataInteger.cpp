@@ -53,10 +53,11 @@ bool CGpsDataInteger::GetInt(int unit, int* out) const {
   return _Convert(unit, out);
 }
 
-bool CGpsDataInteger::GetUnixTime(int kind, int* out) const {
-  // A value stored as Unix time fails here; callers that take both use GetInt(0).
+bool CGpsDataInteger::GetUnixTime(int kind, int64_t* out) const {
+  // A value stored as Unix time fails here; callers that take both use
+  // GetEndFromDuration's rule.
   if (out == nullptr || kind != 0 || GetUnit() != UNIT_DEVICETIME) return false;
-  *out = static_cast<int>(static_cast<uint32_t>(m_value) + static_cast<uint32_t>(DEVICE_TIME_OFFSET));
+  *out = UnixTimeFromDeviceTime(static_cast<uint32_t>(m_value));
   return true;
 }
 

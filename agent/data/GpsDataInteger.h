@@ -13,7 +13,7 @@ public:
   bool SetUnit(int unit) override;
   bool GetFloat(int unit, float* out) const override;
   bool GetInt(int unit, int* out) const override;
-  bool GetUnixTime(int kind, int* out) const override;
+  bool GetUnixTime(int kind, int64_t* out) const override;
   std::string Format(int unit) const override;
   bool SetInteger(int unit, int value);
 

@@ -39,9 +39,23 @@ bool CGpsDataValue::GetPairInt(int, int*, int*) const {
 bool CGpsDataValue::GetInt(int, int*) const {
   return false;
 }
-bool CGpsDataValue::GetUnixTime(int, int*) const {
+bool CGpsDataValue::GetUnixTime(int, int64_t*) const {
   return false;
 }
+bool GetEndFromDuration(const CGpsDataValue& start, const CGpsDataValue& duration, int64_t* out) {
+  int64_t startTime = 0;
+  int storedUnix = 0;
+  int seconds = 0;
+  if (out == nullptr) return false;
+  if (!start.GetUnixTime(0, &startTime)) {
+    if (!start.GetInt(UNIT_UNIXTIME, &storedUnix)) return false;
+    startTime = storedUnix;
+  }
+  if (!duration.GetInt(UNIT_SECONDS, &seconds)) return false;
+  *out = startTime + seconds;
+  return true;
+}
+
 std::string CGpsDataValue::Format(int) const {
   return std::string();
 }

@@ -41,8 +41,9 @@ public:
   virtual bool GetFloat(int unit, float* out) const;
   virtual bool GetPairInt(int unit, int* first, int* second) const;
   virtual bool GetInt(int unit, int* out) const;
-  // Unix time (kind 0) of a value stored as device time.
-  virtual bool GetUnixTime(int kind, int* out) const;
+  // Unix time (kind 0) of a value stored as device time; 64 bits, since an
+  // unsigned device time reaches past 2038.
+  virtual bool GetUnixTime(int kind, int64_t* out) const;
   // Text of the value in unit (a time also in the output forms 0 and 19).
   virtual std::string Format(int unit) const;
 
@@ -106,6 +107,12 @@ private:
   int8_t m_unit;
   int8_t m_source = SOURCE_NONE;
 };
+
+// The Unix time at which a period that begins at start and lasts duration
+// (in seconds) ends: start read as a device time, or as the Unix time it was
+// stored as (a lap read from a file). False when either cannot be read. The
+// exchange document and the diagnostics file both end laps by this rule.
+bool GetEndFromDuration(const CGpsDataValue& start, const CGpsDataValue& duration, int64_t* out);
 
 // Arena measurements own nothing but their texts, which the arena destroys.
 template <class T>

@@ -75,11 +75,8 @@ void WriteLaps(CReportFile& report, const CGpsDataSet& data) {
     std::string endText = end != nullptr ? end->Format(UNIT_UNIXTIME) : std::string();
     const std::string durationText = duration != nullptr ? duration->Format(UNIT_SECONDS) : std::string();
     if (end == nullptr && start != nullptr && duration != nullptr) {
-      int startUnix = 0;
-      int seconds = 0;
-      if (start->GetUnixTime(0, &startUnix) && duration->GetInt(UNIT_SECONDS, &seconds)) {
-        endText = FormatUtcTime(static_cast<int64_t>(startUnix) + seconds);
-      }
+      int64_t endUnix = 0;
+      if (GetEndFromDuration(*start, *duration, &endUnix)) endText = FormatUtcTime(endUnix);
     }
     report.Line("  [%02d]: %d %s %s %s %s %s\n", position++, lap->trackIndex, Dash(startText), Dash(endText),
                 Dash(durationText), lap->firstId.c_str(), lap->lastId.c_str());

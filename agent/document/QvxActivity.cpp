@@ -47,13 +47,8 @@ private:
 // The end of a lap given by start and duration, as UTC text; empty when
 // either cannot be read.
 std::string EndFromDuration(const CGpsDataValue& start, const CGpsDataValue& duration) {
-  int startTime = 0;
-  int seconds = 0;
-  // A start kept as Unix time (a lap read from a file) has no device time to
-  // convert; it is read as it is rather than losing the end of the period.
-  if (!start.GetUnixTime(0, &startTime) && !start.GetInt(UNIT_UNIXTIME, &startTime)) return std::string();
-  if (!duration.GetInt(UNIT_SECONDS, &seconds)) return std::string();
-  return FormatUtcTime(static_cast<int64_t>(startTime) + seconds);
+  int64_t end = 0;
+  return GetEndFromDuration(start, duration, &end) ? FormatUtcTime(end) : std::string();
 }
 
 }  // namespace

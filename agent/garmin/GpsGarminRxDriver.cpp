@@ -8,12 +8,17 @@
 
 namespace {
 
-// A step may fail because the receiver lacks that kind of data (the protocol
-// or data type is missing) or without an error of its own (a link failure,
-// kept by the port, or a cancellation); the download goes on without it.
-bool IsToleratedFailure(HRESULT code) {
-  const uint32_t low = HRESULT_CODE(code);
-  return low == 0 || low == GARMIN_ERROR_UNSUPPORTED_LINK;
+// A step may fail because the receiver lacks that kind of data: the
+// protocol or data type is missing, or the receiver took the request and
+// never answered it (a time-out before the step's first packet); or it was
+// cancelled (no error anywhere). The download then goes on without it. A
+// failure of the link itself (a port error, retries spent, a transfer that
+// broke off) fails the download: what arrived would be taken for all there is.
+bool IsToleratedFailure(HRESULT code, HRESULT linkError, bool answered) {
+  if (HRESULT_CODE(code) == GARMIN_ERROR_UNSUPPORTED_LINK) return true;
+  if (code != S_OK) return false;
+  if (linkError == S_OK) return true;
+  return !answered && HRESULT_CODE(linkError) == ERROR_TIMEOUT;
 }
 
 }  // namespace
@@ -47,12 +52,16 @@ bool CGpsGarmin::RxGpsData(unsigned& count) {
       {&CGpsGarmin::RxGpsDataWorkoutLimits, true,
        [](const CGpsDataSet& s) { return s.GetLimits() != nullptr ? 1u : 0u; }},
   };
+  CCommsDevice* comms = GetCommsDevice();
   for (const Step& step : steps) {
+    m_packet = GarminPacket{};  // which shows whether the step heard anything
     if ((this->*step.receive)()) {
       count += step.records(set);
       continue;
     }
-    if (!step.tolerant || !IsToleratedFailure(GetErrorCode())) return false;
+    const bool answered = m_packet.type != 0 || m_packet.id != 0;
+    const HRESULT linkError = comms != nullptr ? comms->GetLastError() : S_OK;
+    if (!step.tolerant || !IsToleratedFailure(GetErrorCode(), linkError, answered)) return false;
     ResetError();
   }
 

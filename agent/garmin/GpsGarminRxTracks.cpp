@@ -12,7 +12,6 @@ namespace {
 // A receiver that sends nothing but packets outside the transfer would hold
 // the download forever (the progress bar, stuck at its last percent, no longer
 // offers a cancellation); real receivers send a few at most.
-constexpr int kMaxPacketsBetweenRecords = 1024;
 
 // The first point type of D300-D304 the receiver lists; 0 when none.
 uint16_t ChooseTrackPointType(const CGpsGarmin& gps) {

@@ -80,7 +80,10 @@ bool CGpsGarmin::_RxFitnessTransfer(const CRxFitnessTransfer& transfer, CGpsData
 
   LogWrite(LOG_INFO, "%s", transfer.requestText);
   if (!TransmitCommand(transfer.command)) return false;
-  // No count and no completion: the awaited record ends the transfer.
+  // No count and no completion: the awaited record ends the transfer. A
+  // receiver that holds none may answer with an empty transfer instead.
+  int skipped = 0;
+  bool emptyAnnounced = false;
   while (ReceivePacket()) {
     const GarminPacket& packet = GetPacket();
     if (packet.id == transfer.packetId) {
@@ -93,6 +96,13 @@ bool CGpsGarmin::_RxFitnessTransfer(const CRxFitnessTransfer& transfer, CGpsData
     }
     LogWrite(LOG_ERROR, transfer.unexpectedText, packet.id, packet.size,
              packet.size > 0 && packet.data != nullptr ? packet.data[0] : 0u);
+    if (packet.id == APP_PID_XFER_CMPLT && emptyAnnounced) return true;
+    emptyAnnounced = packet.id == APP_PID_RECORDS && packet.size >= 2 && packet.data != nullptr &&
+                     packet.data[0] == 0 && packet.data[1] == 0;
+    if (++skipped > kMaxPacketsBetweenRecords) {
+      SetError(HR_READ_FAULT, IDS_ERR_UNEXPECTED_PACKET);
+      return false;
+    }
   }
   return false;
 }

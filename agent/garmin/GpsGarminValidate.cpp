@@ -93,7 +93,10 @@ bool CGpsGarmin::ValidateDevice() {
           } else {
             state = EValidateState::Error;
           }
-        } else if (m_packet.id == APP_PID_IGNORED_248) {
+        } else if (m_packet.id == APP_PID_IGNORED_248 && skipped < kMaxSkippedPackets) {
+          // Counted like every other packet skipped here, so that a
+          // receiver repeating it cannot hold validation either.
+          ++skipped;
           LogWrite(LOG_INFO,
                    "CGpsGarmin::ValidateDevice(): Packet with PID=248 received, packet size=%u (ignored)",
                    m_packet.size);
@@ -119,10 +122,15 @@ bool CGpsGarmin::ValidateDevice() {
         LogWrite(LOG_INFO, "CGpsGarmin::ValidateDevice(): STATE_TX_SERIAL_NUM");
         if (TransmitCommand(CMD_TRANSFER_SERIAL_NUM)) {
           state = EValidateState::RxSerialNum;
-        } else {
-          // The serial number is optional.
+        } else if (GetErrorCode() == HR_RETRY) {
+          // The serial number is optional: a receiver without one lets every
+          // try of the request go unanswered. A lost frame was sent again; a
+          // port that failed ends validation, since without the number the
+          // same activities would get other ids.
           _ClearErrors();
           state = EValidateState::Success;
+        } else {
+          state = EValidateState::Error;
         }
         break;
 

@@ -13,20 +13,16 @@ namespace {
 // The sport of a run names a term of this vocabulary.
 constexpr char kSportCodeSpacePath[] = "/device/garmin/IoSpecs_V117.rdf#D1000-sport_type";
 
-// Times convert as unsigned, so device times past 2038 still order correctly.
 int64_t UnixTimeOf(const CGpsDataValue* value) {
-  int unixTime = 0;
+  int64_t unixTime = 0;
   if (value == nullptr || !value->GetUnixTime(0, &unixTime)) return 0;
-  return static_cast<int64_t>(static_cast<uint32_t>(unixTime));
+  return unixTime;
 }
 
 bool PointTime(const CGpsDataTrackPoint& point, int64_t& time) {
   for (const CGpsDataValue* value : point.GetValues()) {
     if (value->GetQuantity() != QUANTITY_TIME || value->GetModifier() != MODIFIER_INSTANT) continue;
-    int unixTime = 0;
-    if (!value->GetUnixTime(0, &unixTime)) return false;
-    time = static_cast<int64_t>(static_cast<uint32_t>(unixTime));
-    return true;
+    return value->GetUnixTime(0, &time);
   }
   return false;
 }

@@ -10,6 +10,10 @@
 #include "garmin/GpsGarmin.h"
 #include "garmin/TrackDecoders.h"
 
+// Packets that are not records a transfer skips before it gives up on a
+// receiver that never sends what was asked for.
+constexpr int kMaxPacketsBetweenRecords = 1024;
+
 // The receiver lacks a transfer protocol or a data type.
 constexpr HRESULT HR_PROTOCOL_UNSUPPORTED = HR_UNSUPPORTED_LINK;
 

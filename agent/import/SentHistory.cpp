@@ -44,6 +44,33 @@ size_t Utf8SequenceLength(std::string_view text, size_t at) {
   return length;
 }
 
+// The one form in which a text is stored, written and looked up, so that it
+// reads back from the file as the same bytes: a text that is not wholly
+// UTF-8 is taken as Latin-1 (as the exchange document takes it), and control
+// characters XML cannot carry become U+FFFD.
+std::string NormalText(std::string_view text) {
+  bool utf8 = true;
+  for (size_t i = 0; i < text.size() && utf8;) {
+    const size_t length = static_cast<unsigned char>(text[i]) < 0x80 ? 1 : Utf8SequenceLength(text, i);
+    utf8 = length > 0;
+    i += length;
+  }
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+      out += "\xEF\xBF\xBD";
+    } else if (c >= 0x80 && !utf8) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 struct CSentHistory::Callbacks {
@@ -67,14 +94,16 @@ void CSentHistory::Reset() {
 
 const CSentHistoryEntry* CSentHistory::Find(const std::string& device, const std::string& begin) const {
   if (device.empty() || begin.empty()) return nullptr;
+  const std::string normalDevice = NormalText(device);
+  const std::string normalBegin = NormalText(begin);
   for (const CSentHistoryEntry& entry : m_entries) {
-    if (entry.device == device && entry.begin == begin) return &entry;
+    if (entry.device == normalDevice && entry.begin == normalBegin) return &entry;
   }
   return nullptr;
 }
 
 void CSentHistory::Add(const std::string& device, const std::string& begin) {
-  m_entries.push_back(CSentHistoryEntry{device, begin});
+  m_entries.push_back(CSentHistoryEntry{NormalText(device), NormalText(begin)});
   while (m_entries.size() > static_cast<size_t>(m_maxEntries)) m_entries.pop_front();
 }
 

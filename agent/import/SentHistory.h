@@ -28,10 +28,13 @@ public:
 
   void Reset();
   // The first entry with exactly this device and begin (case-sensitive);
-  // null when either text is empty or nothing matches.
+  // null when either text is empty or nothing matches. Both sides are
+  // compared in the stored form (see Add).
   const CSentHistoryEntry* Find(const std::string& device, const std::string& begin) const;
   // Appends without a duplicate check, then drops the oldest entries beyond
-  // the limit.
+  // the limit. The texts are stored in the form the file reads back as: a
+  // text that is not wholly UTF-8 is taken as Latin-1, and control
+  // characters XML cannot carry become U+FFFD.
   void Add(const std::string& device, const std::string& begin);
 
   // Starts from an empty list. False when the document is not well-formed

@@ -1,5 +1,8 @@
 #include "link/CommsUsb.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "resources/StringIds.h"
 #include "util/TraceLog.h"
 #include "util/Util.h"
@@ -19,6 +22,8 @@ bool CCommsUsb::OpenCommsDevice() {
   // Each port is a fresh start: a failure on the port tried before must not
   // fail this one.
   ResetError();
+  m_spillFirst = 0;
+  m_spillCount = 0;
   if (GetDevicePath().empty()) {
     SetLastError(E_INVALIDARG, IDS_ERR_USB_OPEN);
     return false;
@@ -38,7 +43,30 @@ bool CCommsUsb::OpenCommsDevice() {
 bool CCommsUsb::CloseCommsDevice() {
   LogWrite(LOG_INFO, "CCommsUsb::CloseCommsDevice()");
   if (m_transport) m_transport->Close();
+  m_spillFirst = 0;
+  m_spillCount = 0;
   return true;
+}
+
+uint32_t CCommsUsb::_ReadBulk(uint8_t* buffer, size_t size, size_t& got) {
+  got = 0;
+  if (m_spillCount > 0) {
+    got = std::min(size, m_spillCount);
+    std::memcpy(buffer, m_spill + m_spillFirst, got);
+    m_spillFirst += got;
+    m_spillCount -= got;
+    return ERROR_SUCCESS;
+  }
+  if (size >= kBulkPacketSize) {
+    return m_transport->ReadBulk(buffer, size - size % kBulkPacketSize, got, GetTimeout());
+  }
+  size_t spilled = 0;
+  const uint32_t error = m_transport->ReadBulk(m_spill, kBulkPacketSize, spilled, GetTimeout());
+  got = std::min(size, spilled);
+  std::memcpy(buffer, m_spill, got);
+  m_spillFirst = got;
+  m_spillCount = spilled - got;
+  return error;
 }
 
 bool CCommsUsb::WriteCommsDevice(const uint8_t* data, unsigned length) {
@@ -99,7 +127,7 @@ bool CCommsUsb::_ReadPipe(EPipe pipe, uint8_t* buffer, unsigned bufferSize, unsi
   uint32_t error = minimum > bufferSize ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS;
   while (error == ERROR_SUCCESS && total < minimum) {
     size_t got = 0;
-    error = bulk ? m_transport->ReadBulk(buffer + total, bufferSize - total, got, GetTimeout())
+    error = bulk ? _ReadBulk(buffer + total, bufferSize - total, got)
                  : m_transport->ReadInterrupt(buffer + total, bufferSize - total, got, GetTimeout());
     total += static_cast<unsigned>(got);
     // A transfer whose last USB packet was full waits for more until the

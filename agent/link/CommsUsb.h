@@ -49,7 +49,16 @@ public:
 private:
   enum class EPipe { Interrupt, Bulk };
   bool _ReadPipe(EPipe pipe, uint8_t* buffer, unsigned bufferSize, unsigned minimum, unsigned& total);
+  // One bulk read of whole endpoint packets: a request that is not a
+  // multiple of the packet size is answered with an overflow when the
+  // transfer is longer, so a short room is read through m_spill, whose rest
+  // the next read hands out first.
+  uint32_t _ReadBulk(uint8_t* buffer, size_t size, size_t& got);
 
   std::unique_ptr<CUsbTransport> m_transport;
+  static constexpr size_t kBulkPacketSize = 64;
+  uint8_t m_spill[kBulkPacketSize] = {};
+  size_t m_spillFirst = 0;
+  size_t m_spillCount = 0;
   TransportFactory m_factory;
 };

@@ -18,6 +18,7 @@ CGpsGarminSerial::~CGpsGarminSerial() {
 bool CGpsGarminSerial::OpenGpsDevice(int direction) {
   m_bufferFirst = 0;
   m_bufferCount = 0;
+  m_heard = false;
   CGpsGarmin::ResetError();
   if (!OpenCommsDevice()) return false;
   if (!ProgressReset(direction)) {
@@ -44,6 +45,9 @@ bool CGpsGarminSerial::TransmitProductRequest() {
 
 bool CGpsGarminSerial::TransmitCommand(uint16_t command) {
   LogWrite(LOG_INFO, "CGpsGarminSerial::TransmitCommand() %u", static_cast<unsigned>(command));
+  // A receiver that switches off may do so before it acknowledges: the
+  // command is not sent again for a missing acknowledgement.
+  if (command == CMD_TURN_OFF_PWR) m_heard = false;
   const uint8_t data[2] = {static_cast<uint8_t>(command & 0xFF), static_cast<uint8_t>(command >> 8)};
   return TransmitPacket(APP_PID_COMMAND_DATA, data, sizeof data);
 }
@@ -89,6 +93,7 @@ bool CGpsGarminSerial::_ReadRawPacket(uint8_t& packetId, uint8_t& size, const ui
         LogWrite(LOG_ERROR, "CGpsGarminSerial::_ReadRawPacket() CRC");
         return false;
       }
+      m_heard = true;
       return true;
     }
 
@@ -143,8 +148,15 @@ bool CGpsGarminSerial::TransmitPacket(unsigned packetId, const uint8_t* data, un
     uint8_t replySize = 0;
     const uint8_t* reply = nullptr;
     if (!_ReadRawPacket(replyId, replySize, reply)) {
-      if (!m_lastReadBadFrame || GetErrorCode() != HR_CRC) return false;
+      const bool badFrame = m_lastReadBadFrame && GetErrorCode() == HR_CRC;
+      // One lost frame is ordinary on a serial cable: the packet or its
+      // acknowledgement went missing, so the packet goes again.
+      const bool lost = !m_lastReadBadFrame && m_heard && HRESULT_CODE(GetLastError()) == ERROR_TIMEOUT;
+      if (!badFrame && !lost) return false;
+      if (lost)
+        LogWrite(LOG_WARN, "CGpsGarminSerial::TransmitPacket() no ACK, sending again: pid=%u", packetId);
       CGpsGarmin::ResetError();
+      CCommsDevice::ResetError();
       continue;
     }
     if (replyId == LINK_PID_ACK && replySize >= 1 && reply[0] == static_cast<uint8_t>(packetId)) return true;

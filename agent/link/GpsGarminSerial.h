@@ -28,7 +28,9 @@ public:
   // it and counts it for progress.
   bool ReceivePacket() override;
   // Sends the packet until the receiver acknowledges it, at most the retry
-  // count times. Only the low byte of the id travels on the wire.
+  // count times; a NAK, a bad frame and (once the receiver has been heard)
+  // an acknowledgement that does not come each cost one try. Only the low
+  // byte of the id travels on the wire.
   bool TransmitPacket(unsigned packetId, const uint8_t* data, unsigned size) override;
 
   // The faster link of a session (GpsGarminSerialBitRate.cpp). Negotiate asks
@@ -62,4 +64,8 @@ protected:
   bool m_lastReadBadFrame = false;
   // The rate both ends use now.
   unsigned m_linkBitRate = SERIAL_DEFAULT_BIT_RATE;
+  // Whether a good frame arrived since the device was opened: from then on
+  // an acknowledgement that does not come means a lost frame, not an absent
+  // receiver.
+  bool m_heard = false;
 };

@@ -1,7 +1,9 @@
 #include "link/GpsGarminUsb.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "garmin/GarminErrors.h"
 #include "garmin/GarminIds.h"
@@ -13,6 +15,15 @@
 namespace {
 
 constexpr HRESULT HR_WRITE_FAULT = HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);  // 0x8007001D
+
+// A receiver that never ends its transfer must not take all memory: far more
+// than the largest track log of a receiver, counted with what each queued
+// packet costs besides its bytes.
+constexpr size_t kMaxQueuedBytes = size_t{16} << 20;
+constexpr size_t kQueuedPacketCost = 64;
+
+// The most bytes of a refused packet read and dropped before giving up on it.
+constexpr size_t kMaxDrainBytes = size_t{1} << 20;
 
 uint32_t ReadLe32(const uint8_t* bytes) {
   return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
@@ -30,6 +41,7 @@ CGpsGarminUsb::~CGpsGarminUsb() {
 
 void CGpsGarminUsb::_FreeQueue() {
   m_queue.clear();
+  m_queuedBytes = 0;
   // The packet handed out last lived in the queue.
   m_packet.size = 0;
   m_packet.data = nullptr;
@@ -135,7 +147,10 @@ bool CGpsGarminUsb::ReceivePacket() {
   LogWrite(LOG_INFO, "CGpsGarminUsb::ReceivePacket()");
   m_packet.size = 0;
   m_packet.data = nullptr;
-  if (!m_queue.empty()) m_queue.pop_front();
+  if (!m_queue.empty()) {
+    m_queuedBytes -= m_queue.front().size + kQueuedPacketCost;
+    m_queue.pop_front();
+  }
   if (m_queue.empty() || m_waitingForAppPidXferCmplt) {
     if (m_bulkMode) {
       if (!_ReadBulkPackets()) {
@@ -175,22 +190,53 @@ bool CGpsGarminUsb::_ReadMore(CUsbPacketAssembler& assembler, bool bulk, size_t 
   return ok;
 }
 
-void CGpsGarminUsb::_RejectOversizedPacket(const CUsbPacketAssembler& assembler) {
+void CGpsGarminUsb::_RejectOversizedPacket(CUsbPacketAssembler& assembler, bool bulk) {
   // The whole packet could never be held, so none of it is kept.
   const UsbPacketHeader header = assembler.Header();
   LogWrite(LOG_ERROR, "CGpsGarminUsb::_ReadPackets() packet too large: PID=%u, nDataSize=%u",
            static_cast<unsigned>(header.id), header.dataSize);
+  size_t left = USB_PACKET_HEADER_SIZE + size_t{header.dataSize} - assembler.Count();
+  left = std::min(left, kMaxDrainBytes);
+  // Reading out the rest may time out; that is not the error to report.
+  const HRESULT commsCode = CCommsUsb::GetLastError();
+  const std::string commsText = CCommsUsb::GetErrorMessage();
+  while (left > 0) {
+    assembler.Reset();
+    unsigned bytesRead = 0;
+    if (!_ReadMore(assembler, bulk, 1, bytesRead) || bytesRead == 0) break;
+    left -= std::min<size_t>(bytesRead, left);
+  }
+  assembler.Reset();
+  CCommsUsb::SetLastErrorWithText(commsCode, commsText);
   SetError(HR_BUFFER_OVERFLOW, IDS_ERR_BAD_PACKET);
+}
+
+bool CGpsGarminUsb::_CountPacket(const CUsbPacketAssembler& assembler) {
+  const UsbPacketHeader header = assembler.Header();
+  if (header.id == APP_PID_RECORDS) {
+    // A records packet too short to hold its count announces nothing.
+    const uint8_t* data = assembler.Packet() + USB_PACKET_HEADER_SIZE;
+    const int count = header.dataSize >= 2 ? static_cast<int16_t>(data[0] | (data[1] << 8)) : 0;
+    return ProgressAddTotal(count, GPS_DIRECTION_RX);
+  }
+  return ProgressStep(1, GPS_DIRECTION_RX);
 }
 
 bool CGpsGarminUsb::_QueuePacket(const CUsbPacketAssembler& assembler) {
   const size_t size = assembler.PacketSize();
+  if (m_queuedBytes + size + kQueuedPacketCost > kMaxQueuedBytes) {
+    LogWrite(LOG_ERROR, "CGpsGarminUsb::_QueuePacket() transfer does not end: %u packets queued",
+             static_cast<unsigned>(m_queue.size()));
+    SetError(HR_BUFFER_OVERFLOW, IDS_ERR_UNEXPECTED_PACKET);
+    return false;
+  }
   CQueuedPacket packet;
   packet.bytes.reset(new (std::nothrow) uint8_t[size]);
   if (!packet.bytes) return false;
   std::memcpy(packet.bytes.get(), assembler.Packet(), size);
   packet.size = size;
   m_queue.push_back(std::move(packet));
+  m_queuedBytes += size + kQueuedPacketCost;
   return true;
 }
 
@@ -216,7 +262,7 @@ bool CGpsGarminUsb::_ReadPackets() {
                static_cast<int>(assembler.Count()));
     }
     if (assembler.State() == CUsbPacketAssembler::EState::TooLarge) {
-      _RejectOversizedPacket(assembler);
+      _RejectOversizedPacket(assembler, false);
       return false;
     }
     if (assembler.State() == CUsbPacketAssembler::EState::NeedData) {
@@ -263,6 +309,7 @@ bool CGpsGarminUsb::_ReadPackets() {
         return false;
       }
       if (!_QueuePacket(assembler)) {
+        if (GetErrorCode() != S_OK) return false;
         LogWrite(LOG_ERROR,
                  "CGpsGarminUsb::_ReadPackets(): ---END--- Out of memory. Unable to allocate packet");
         SetError(E_OUTOFMEMORY, IDS_ERR_OUT_OF_MEMORY);
@@ -298,7 +345,7 @@ bool CGpsGarminUsb::_ReadBulkPackets() {
       return false;
     }
     if (assembler.State() == CUsbPacketAssembler::EState::TooLarge) {
-      _RejectOversizedPacket(assembler);
+      _RejectOversizedPacket(assembler, true);
       return false;
     }
     if (assembler.State() == CUsbPacketAssembler::EState::NeedData &&
@@ -306,7 +353,14 @@ bool CGpsGarminUsb::_ReadBulkPackets() {
       return false;
     }
     ++packetsRead;
+    // Counted as on the interrupt pipe, so that the progress moves and a
+    // cancel is seen during a long transfer.
+    if (!_CountPacket(assembler)) {
+      LogWrite(LOG_INFO, "CGpsGarminUsb::_ReadBulkPackets(): user aborted");
+      return false;
+    }
     if (!_QueuePacket(assembler)) {
+      if (GetErrorCode() != S_OK) return false;
       LogWrite(LOG_ERROR, "CGpsGarminUsb::_ReadPackets(): Out of memory. Unable to allocate packet");
       SetError(E_OUTOFMEMORY, IDS_ERR_OUT_OF_MEMORY);
       return false;

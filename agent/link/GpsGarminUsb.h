@@ -58,12 +58,18 @@ private:
   bool _ReadMore(CUsbPacketAssembler& assembler, bool bulk, size_t minimum, unsigned& bytesRead);
   // Copies the assembler's front packet to the end of the queue.
   bool _QueuePacket(const CUsbPacketAssembler& assembler);
-  // A header announcing more data than the read buffer holds.
-  void _RejectOversizedPacket(const CUsbPacketAssembler& assembler);
+  // A header announcing more data than the read buffer holds: the error,
+  // and the rest of the packet read from the pipe and dropped, so that the
+  // next request does not take it for headers.
+  void _RejectOversizedPacket(CUsbPacketAssembler& assembler, bool bulk);
+  // Progress for one packet read (a records packet announces its count);
+  // false when the user cancelled.
+  bool _CountPacket(const CUsbPacketAssembler& assembler);
   bool _ProcessSessionStarted();
   void _FreeQueue();
 
   std::deque<CQueuedPacket> m_queue;
+  size_t m_queuedBytes = 0;  // of m_queue, with what each entry costs besides
   bool m_bulkMode = false;
   bool m_waitingForAppPidXferCmplt = false;
   uint32_t m_unitId = 0;

@@ -7,6 +7,29 @@
 #include <cstdio>
 #include <random>
 
+bool CreateNewFile(const std::string& path, int* error) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    if (error != nullptr) *error = errno;
+    return false;
+  }
+  close(fd);
+  return true;
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to, int* error) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  // File systems without the flag: a hard link fails on an existing name too.
+  if (errno == EINVAL || errno == ENOSYS) {
+    if (link(from.c_str(), to.c_str()) == 0) {
+      unlink(from.c_str());
+      return true;
+    }
+  }
+  if (error != nullptr) *error = errno;
+  return false;
+}
+
 bool ReplaceFileContents(const std::string& path, std::string_view content) {
   std::random_device random;
   char suffix[24];

@@ -105,6 +105,9 @@ SerialStatus CSerialPort::Open(const std::string& path) {
   // A pseudo-terminal has no modem lines, so a refusal here is not an error.
   int lines = TIOCM_DTR | TIOCM_RTS;
   ioctl(fd, TIOCMBIS, &lines);
+  // What a receiver sent to an earlier session that stopped reading (a
+  // cancelled transfer) must not pass for the answers of this one.
+  tcflush(fd, TCIFLUSH);
 
   m_fd = fd;
   m_locked = true;

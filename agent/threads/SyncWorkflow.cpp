@@ -1,5 +1,6 @@
 #include "threads/SyncWorkflow.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -12,7 +13,9 @@
 #include "link/CommsDevice.h"
 #include "link/CommsRegistry.h"
 #include "link/CommsSerial.h"
+#include "link/CommsUsb.h"
 #include "link/GpsGarminSerial.h"
+#include "platform/AtomicFile.h"
 #include "resources/StringIds.h"
 #include "resources/StringTable.h"
 #include "threads/ThreadRxDevice.h"
@@ -91,18 +94,20 @@ void CSyncWorkflow::RegisterDeviceObjects() {
 
 void CSyncWorkflow::SetPortFilter(const std::string& port) {
   m_portFilter = port.rfind("serial:", 0) == 0 ? port.substr(7) : port;
-}
-
-bool CSyncWorkflow::_PassesFilter(const CCommsDevice* port) const {
-  if (m_portFilter.empty()) return true;
-  return port != nullptr &&
-         (port->GetDevicePath() == m_portFilter || port->GetFriendlyName() == m_portFilter);
+  m_givenPort.reset();
+  if (m_portFilter.empty()) return;
+  if (m_portFilter.rfind("usb:", 0) == 0 || m_portFilter.rfind("usbsim:", 0) == 0) {
+    m_givenPort = std::make_unique<CCommsUsb>();
+  } else {
+    m_givenPort = std::make_unique<CCommsSerial>();
+  }
+  m_givenPort->SetDevicePath(m_portFilter);
+  m_givenPort->SetFriendlyName(m_portFilter);
 }
 
 bool CSyncWorkflow::_FindCandidate(bool first) {
-  int found = first ? m_thread.LoadHistoryAndGetFirstDevice(m_owner) : m_thread.GetNextDevice();
-  while (found != 0 && !_PassesFilter(m_thread.GetCurrentPort())) found = m_thread.GetNextDevice();
-  return found != 0;
+  if (m_givenPort) return first && m_thread.LoadHistoryAndSelectDevice(m_owner, m_givenPort.get()) != 0;
+  return (first ? m_thread.LoadHistoryAndGetFirstDevice(m_owner) : m_thread.GetNextDevice()) != 0;
 }
 
 bool CSyncWorkflow::StartSearch(CMessageWindow* owner) {
@@ -278,6 +283,37 @@ int CSyncWorkflow::CountIncludedActivities(const CGpsDataSet& data) {
   return count;
 }
 
+std::string CSyncWorkflow::ClaimQueueName(const std::string& folder, const std::string& stamp) {
+  const std::string qvx = LoadString(IDS_EXT_QVX);
+  const std::string gz = LoadString(IDS_EXT_GZ);
+  const std::string txt = "txt";
+  const auto queued = [&](const std::string& name) {
+    return Exists(FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, qvx, gz)) ||
+           Exists(FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, txt, gz));
+  };
+  for (int n = 1; n <= 1000; ++n) {
+    const std::string name = n == 1 ? stamp : stamp + "-" + std::to_string(n);
+    if (queued(name)) continue;
+    // The plain document, created exclusively, is the claim: every writer
+    // (this process or another instance of the agent) claims before it
+    // writes, and drops its claim only once its compressed files exist.
+    const std::string claim = FillPath(IDS_FORMAT_PATH_EXT, folder, name, qvx);
+    int error = 0;
+    if (!CreateNewFile(claim, &error)) {
+      if (error == EEXIST) continue;
+      LogWrite(LOG_ERROR, "WriteQueueDocument(): unable to create %s (%d)", claim.c_str(), error);
+      return std::string();
+    }
+    // Queued under this name by a writer that finished since the test above.
+    if (queued(name)) {
+      RemoveFile(claim);
+      continue;
+    }
+    return name;
+  }
+  return std::string();
+}
+
 bool CSyncWorkflow::WriteQueueDocument(int resend) {
   m_report.files.clear();
   m_report.errorText.clear();
@@ -292,17 +328,10 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   const std::string gz = LoadString(IDS_EXT_GZ);
   const std::string txt = "txt";
 
-  // Two documents within one second (several receivers, or a quick second
-  // run) must not replace one another in the queue.
-  const std::string stamp = LocalTimeStamp();
-  std::string name = stamp;
-  for (int n = 2;; ++n) {
-    const bool taken = Exists(FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, qvx, gz)) ||
-                       Exists(FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, txt, gz)) ||
-                       Exists(FillPath(IDS_FORMAT_PATH_EXT, folder, name, qvx)) ||
-                       Exists(FillPath(IDS_FORMAT_PATH_EXT, folder, name, txt));
-    if (!taken) break;
-    name = stamp + "-" + std::to_string(n);
+  const std::string name = ClaimQueueName(folder, LocalTimeStamp());
+  if (name.empty()) {
+    m_report.errorText = CUtil::GetSystemMessage(ERROR_CANNOT_MAKE);
+    return false;
   }
   const std::string documentPath = FillPath(IDS_FORMAT_PATH_EXT, folder, name, qvx);
   const std::string diagnosticsPath = FillPath(IDS_FORMAT_PATH_EXT, folder, name, txt);
@@ -312,7 +341,7 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   bool queued = false;
   if (driver->CreateQvxFile(documentPath.c_str()) != 0) {
     const std::string target = FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, qvx, gz);
-    const uint32_t error = CUtil::GzipFileWhole(documentPath.c_str(), target.c_str());
+    const uint32_t error = CUtil::GzipFileNew(documentPath.c_str(), target.c_str());
     if (error == 0) {
       LogWrite(LOG_INFO, "Compressed QVX file: %s", target.c_str());
       m_report.files.push_back(target);
@@ -331,7 +360,7 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   if (queued && driver->DiagnosticsFileCreated(diagnosticsPath.c_str()) != 0) {
     LogWrite(LOG_INFO, "Diagnostics file: %s", diagnosticsPath.c_str());
     const std::string target = FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, txt, gz);
-    const uint32_t error = CUtil::GzipFileWhole(diagnosticsPath.c_str(), target.c_str());
+    const uint32_t error = CUtil::GzipFileNew(diagnosticsPath.c_str(), target.c_str());
     if (error == 0) {
       LogWrite(LOG_INFO, "Compressed diagnostics file: %s", target.c_str());
       m_report.files.push_back(target);

@@ -11,8 +11,11 @@
 // completion update.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "link/CommsDevice.h"
 
 class CCommsDevice;
 class CGpsDataSet;
@@ -60,8 +63,9 @@ public:
   // and the port-search objects in the comms registry, USB before serial.
   static void RegisterDeviceObjects();
 
-  // Only candidates on this port (its path or name; a "serial:" prefix is
-  // ignored). Empty: every port.
+  // Only this port, whether the search lists it or not: a path ("serial:"
+  // prefix ignored) or a USB receiver (usb:... or usbsim:...). Empty: every
+  // port the search finds.
   void SetPortFilter(const std::string& port);
 
   // A new search: resets the job, reads the history and starts the job on
@@ -93,19 +97,24 @@ public:
   // queued, or a trace is being written that the service should see.
   static bool IsUploadDue();
 
-  // The import page's "to the service": the file, unchanged, compressed
-  // into the queue (resend: QueueResend) as "<stamp>.<extension>.gz", the
-  // extension as the file's name has it. False, with errorText and nothing
-  // queued, when the file cannot be read or the queue not written.
-  static bool QueueImportFile(const std::string& path, int resend, std::string& queuedPath,
-                              std::string& errorText);
-
   // Turns the current driver's data set (its included activities) into
   // queue files: the exchange document and, when the data look incomplete,
   // the diagnostics file, each compressed under a temporary name and then
   // renamed, the plain files deleted. resend chooses QueueResend. False,
   // with nothing queued, when the document could not be written whole.
   bool WriteQueueDocument(int resend);
+  // A name for the queue files of one document in folder, stamp or
+  // stamp-N, that no other writer holds or has queued: claimed by creating
+  // its plain document file, which the caller writes and then removes.
+  // Empty when the folder takes no file.
+  static std::string ClaimQueueName(const std::string& folder, const std::string& stamp);
+
+  // The import page's "to the service": the file, unchanged, compressed
+  // into the queue (resend: QueueResend) as "<stamp>.<extension>.gz", the
+  // extension as the file's name has it. False, with errorText and nothing
+  // queued, when the file cannot be read or the queue not written.
+  static bool QueueImportFile(const std::string& path, int resend, std::string& queuedPath,
+                              std::string& errorText);
 
   // The number of included activities (segments) of a data set.
   static int CountIncludedActivities(const CGpsDataSet& data);
@@ -117,7 +126,6 @@ public:
 private:
   // The first (or next) candidate that passes the port filter.
   bool _FindCandidate(bool first);
-  bool _PassesFilter(const CCommsDevice* port) const;
   bool _StartRun();
   ESyncStep _ContinueOrEnd();
   // Queues the included activities and records them in the history once
@@ -131,6 +139,7 @@ private:
   CThreadRxDevice& m_thread;
   CMessageWindow* m_owner = nullptr;
   std::string m_portFilter;
+  std::unique_ptr<CCommsDevice> m_givenPort;  // pointed at m_portFilter
   bool m_stopRequested = false;
   CSyncRunReport m_report;
   int m_queueFailures = 0;

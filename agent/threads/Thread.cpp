@@ -7,7 +7,21 @@
 
 struct CThread::CRun {
   std::atomic<bool> returned{false};
+  // Set before the completion goes out: from then on the worker touches
+  // nothing of the object, it may only still be sending that completion.
+  std::atomic<bool> completed{false};
 };
+
+namespace {
+
+// The longest a start or a reset waits for the previous worker to report.
+constexpr std::chrono::seconds kPreviousWorkerWait{5};
+
+// The run of the worker on this thread, so that a completion the job sends
+// is recorded for its own run even when the dialog has started the next.
+thread_local std::atomic<bool>* t_runCompleted = nullptr;
+
+}  // namespace
 
 CThread::CThread(ThreadType threadType) : m_threadType(threadType) {}
 
@@ -18,6 +32,7 @@ CThread::~CThread() {
 }
 
 void CThread::ResetThread() {
+  if (!_CanReset(nullptr)) return;
   m_messages.Reset();
   _ReleaseWorker();
   m_owner.store(nullptr);
@@ -40,25 +55,47 @@ bool CThread::_CanStart(CMessageWindow* owner, const char* runningWarning) {
   return false;
 }
 
-bool CThread::_LaunchThread(void (*threadProc)(void* param)) {
+bool CThread::_CanReset(const char* runningWarning) {
+  if (m_status.load() == THREAD_RUNNING) {
+    if (runningWarning != nullptr) LogWrite(LOG_WARN, "%s", runningWarning);
+    return false;
+  }
+  return _WaitForPreviousWorker();
+}
+
+bool CThread::_WaitForPreviousWorker() {
+  // A worker past its completion is not waited for: it may be sending that
+  // completion to the very handler that calls here.
+  if (IsThreadActive() && !m_run->completed.load()) WaitForThread(kPreviousWorkerWait);
+  if (IsThreadActive() && !m_run->completed.load()) {
+    LogWrite(LOG_ERROR, "CThread::StartThread() previous worker thread still running");
+    return false;
+  }
   _ReleaseWorker();
+  return true;
+}
+
+bool CThread::_LaunchThread(void (*threadProc)(void* param)) {
+  if (!_WaitForPreviousWorker()) return false;
   m_status.store(THREAD_RUNNING);
   auto run = std::make_shared<CRun>();
   try {
     m_worker = std::thread([this, threadProc, run] {
+      t_runCompleted = &run->completed;
+      std::string failure;
       try {
         threadProc(this);
       } catch (const std::exception& error) {
         // The jobs report their failures as results; this only guards the
-        // process against one that slipped through.
+        // dialog against one that slipped through.
         LogWrite(LOG_ERROR, "CThread::ThreadProc() unexpected exception: %s", error.what());
-        m_result.store(0);
-        m_status.store(THREAD_TERMINATED);
+        failure = error.what();
       } catch (...) {
         LogWrite(LOG_ERROR, "CThread::ThreadProc() unexpected exception");
-        m_result.store(0);
-        m_status.store(THREAD_TERMINATED);
+        failure = "unknown exception";
       }
+      _EndRun(*run, failure);
+      t_runCompleted = nullptr;
       run->returned.store(true);
     });
   } catch (const std::system_error& error) {
@@ -70,6 +107,20 @@ bool CThread::_LaunchThread(void (*threadProc)(void* param)) {
   m_run = std::move(run);
   return true;
 }
+
+void CThread::_EndRun(CRun& run, const std::string& failure) {
+  if (run.completed.load()) return;
+  try {
+    _ReportUnfinishedRun(failure);
+  } catch (...) {
+    LogWrite(LOG_ERROR, "CThread::ThreadProc() unable to report the failure");
+  }
+  m_result.store(0);
+  m_status.store(THREAD_TERMINATED);
+  _PostUpdate(THREAD_UPD_COMPLETE);
+}
+
+void CThread::_ReportUnfinishedRun(const std::string&) {}
 
 void CThread::_ReleaseWorker() {
   if (m_worker.joinable()) {
@@ -107,12 +158,14 @@ bool CThread::WaitForThread(std::chrono::milliseconds timeout) {
 }
 
 bool CThread::_PostUpdate(uint16_t threadType, ThreadUpdate kind) {
+  if (kind == THREAD_UPD_COMPLETE && t_runCompleted != nullptr) t_runCompleted->store(true);
   CMessageWindow* owner = m_owner.load();
   if (owner == nullptr) return false;
   return owner->PostMessage(WM_THREAD_UPDATE, MAKELONG(threadType, kind), 0);
 }
 
 void CThread::_SendUpdate(ThreadUpdate kind) {
+  if (kind == THREAD_UPD_COMPLETE && t_runCompleted != nullptr) t_runCompleted->store(true);
   CMessageWindow* owner = m_owner.load();
   if (owner != nullptr) owner->SendMessage(WM_THREAD_UPDATE, MAKELONG(m_threadType, kind), 0);
 }

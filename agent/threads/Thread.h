@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "platform/MessageWindow.h"
@@ -53,7 +54,8 @@ public:
 
   // Stores owner; starts a new run unless one is running. True when started.
   virtual bool StartThread(CMessageWindow* owner) = 0;
-  // Back to THREAD_IDLE with result 1, no owner and an empty messages feed.
+  // Back to THREAD_IDLE with result 1, no owner and an empty messages feed;
+  // refused while a run is going on (see _CanReset).
   virtual void ResetThread();
 
   ThreadType GetThreadType() const { return m_threadType; }
@@ -95,10 +97,23 @@ protected:
   // The common start rules: stores owner; when a run is going on, writes
   // runningWarning (if any) to the trace and answers false.
   bool _CanStart(CMessageWindow* owner, const char* runningWarning);
-  // Starts threadProc(this) on a new thread. The status is THREAD_RUNNING
-  // from here on, so a second start before the worker got going is refused
-  // too. False when no thread could be created.
+  // Starts threadProc(this) on a new thread once the previous worker is out
+  // of the way. The status is THREAD_RUNNING from here on, so a second start
+  // before the worker got going is refused too. False when no thread could
+  // be created. However threadProc ends (it returns, fails or throws), the
+  // run ends with exactly one completion update: when threadProc did not
+  // send one, _ReportUnfinishedRun writes the status line and the frame
+  // ends the run with result 0 and THREAD_TERMINATED.
   bool _LaunchThread(void (*threadProc)(void* param));
+  // The common reset rule, for a job's ResetThread before it touches its
+  // own lists: false (with runningWarning, if any, in the trace) while a run
+  // is going on, since the worker still uses them; otherwise waits for the
+  // previous worker to be out of the way.
+  bool _CanReset(const char* runningWarning);
+  // A run ended without its completion; reason says why (the exception's
+  // text). The job writes its failure line, posts the status update and
+  // counts the failure; the frame then completes the run.
+  virtual void _ReportUnfinishedRun(const std::string& reason);
 
   void _SetStatus(int status) { m_status.store(status); }
   void _SetResult(int result) { m_result.store(result); }
@@ -114,6 +129,10 @@ protected:
 private:
   struct CRun;  // what one started worker shares with this object
   void _ReleaseWorker();
+  // True when no worker of an earlier run can still touch this object.
+  bool _WaitForPreviousWorker();
+  // The worker's last step: completes a run that threadProc left unfinished.
+  void _EndRun(CRun& run, const std::string& failure);
 
   const ThreadType m_threadType;
   std::atomic<int> m_abortRequested{0};

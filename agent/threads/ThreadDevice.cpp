@@ -10,11 +10,14 @@
 #include "resources/StringIds.h"
 #include "resources/StringTable.h"
 #include "util/TraceLog.h"
+#include "util/Util.h"
 
 namespace {
 
-// A string-table pattern with one "%s".
-std::string FormatWithText(const std::string& pattern, const std::string& text) {
+// A status fragment of the string table with one "%s" filled with text
+// from outside, escaped.
+std::string FormatWithText(const std::string& pattern, const std::string& raw) {
+  const std::string text = CUtil::EscapeMarkup(raw);
   const int needed = std::snprintf(nullptr, 0, pattern.c_str(), text.c_str());
   if (needed <= 0) return {};
   std::vector<char> buffer(static_cast<size_t>(needed) + 1);
@@ -56,6 +59,23 @@ int CThreadDevice::GetFirstDevice(CMessageWindow* owner, CStatusList& statusList
   }
   m_currentPort = nullptr;
   m_currentDriver = nullptr;
+  return 0;
+}
+
+int CThreadDevice::SelectDevice(CMessageWindow* owner, CCommsDevice* port, CStatusList& statusList,
+                                uint16_t threadType) {
+  _SetOwner(owner);
+  m_successCount.store(0);
+  m_failureCount.store(0);
+  _ClearAbort();
+  _SetResult(0);
+  m_currentPort = port;
+  m_currentDriver = nullptr;
+  if (port == nullptr) return 0;
+  LogWrite(LOG_INFO, "CThreadDevice::SelectDevice() comms device: %s", port->GetFriendlyName().c_str());
+  _AnnouncePort(statusList, threadType);
+  if (_MatchDrivers(CGpsDevice::FirstRegisteredDevice())) return 1;
+  m_currentPort = nullptr;
   return 0;
 }
 

@@ -23,6 +23,11 @@ public:
   // status update of type threadType.
   virtual int GetFirstDevice(CMessageWindow* owner, CStatusList& statusList, uint16_t threadType);
   virtual int GetNextDevice(CStatusList& statusList, uint16_t threadType);
+  // Instead of the search: the port the user named, listed or not. port is
+  // a communications object of the port's kind pointed at it; it becomes
+  // current with the first registered driver that serves it (announced like
+  // a searched port). 1 when one does.
+  int SelectDevice(CMessageWindow* owner, CCommsDevice* port, CStatusList& statusList, uint16_t threadType);
 
   // The communications object positioned on the port being tried.
   virtual CCommsDevice* GetCurrentPort() { return m_currentPort; }

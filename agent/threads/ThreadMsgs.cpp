@@ -49,10 +49,7 @@ bool CThreadMsgs::StartThread(CMessageWindow* owner) {
 }
 
 void CThreadMsgs::ResetThread() {
-  if (IsRunning()) {
-    LogWrite(LOG_WARN, "CThreadMsgs::ResetThread(): messages thread is running.");
-    return;
-  }
+  if (!_CanReset("CThreadMsgs::ResetThread(): messages thread is running.")) return;
   m_statusList.Clear();
   CThread::ResetThread();
 }
@@ -132,6 +129,11 @@ void CThreadMsgs::_Run() {
     LogWrite(LOG_INFO, "CThreadMsgs::ThreadProc(): terminated (Error retrieving messages)");
     if (session) session->Close();
   }
+}
+
+void CThreadMsgs::_ReportUnfinishedRun(const std::string& reason) {
+  m_statusList.SetLast(STATUS_ERROR, ErrorLine(0, LoadString(IDS_ERR_INTERNAL) + ": " + reason));
+  _SendUpdate(THREAD_UPD_STATUS);
 }
 
 void CThreadMsgs::_ReloadCache(const std::string& cachePath) {

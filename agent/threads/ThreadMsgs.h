@@ -34,6 +34,7 @@ private:
   void _Complete();
   // Puts the cached feed back after an answer that is not worth keeping.
   void _ReloadCache(const std::string& cachePath);
+  void _ReportUnfinishedRun(const std::string& reason) override;
 
   CStatusList m_statusList;
   CMsgFeed m_feed;  // the worker's; becomes the messages feed at the end of a run

@@ -15,14 +15,21 @@
 
 namespace {
 
-// A string-table pattern filled with text arguments.
+// A status fragment of the string table filled with texts from outside,
+// each escaped; the fragment's own markup stays.
 template <class... Args>
 std::string FillText(unsigned id, const Args&... args) {
   const std::string pattern = LoadString(id);
-  const int needed = std::snprintf(nullptr, 0, pattern.c_str(), args.c_str()...);
+  const auto fill = [&](char* buffer, size_t size, const auto&... escaped) {
+    return std::snprintf(buffer, size, pattern.c_str(), escaped.c_str()...);
+  };
+  const auto call = [&](char* buffer, size_t size) {
+    return fill(buffer, size, CUtil::EscapeMarkup(args)...);
+  };
+  const int needed = call(nullptr, 0);
   if (needed <= 0) return {};
   std::vector<char> buffer(static_cast<size_t>(needed) + 1);
-  std::snprintf(buffer.data(), buffer.size(), pattern.c_str(), args.c_str()...);
+  call(buffer.data(), buffer.size());
   return std::string(buffer.data(), static_cast<size_t>(needed));
 }
 
@@ -48,9 +55,8 @@ bool CThreadRxDevice::StartThread(CMessageWindow* owner) {
 }
 
 void CThreadRxDevice::ResetThread() {
-  // A worker that has posted its completion is still on its way out; it
-  // must be gone before the lists it used are emptied.
-  WaitForThread(std::chrono::seconds(5));
+  // The worker reads the history and writes the lists until its run ends.
+  if (!_CanReset("CThreadRxDevice::ResetThread(): RX device thread is running.")) return;
   m_history.Reset();
   m_statusList.Clear();
   CThreadDevice::ResetThread();
@@ -59,6 +65,11 @@ void CThreadRxDevice::ResetThread() {
 int CThreadRxDevice::LoadHistoryAndGetFirstDevice(CMessageWindow* owner) {
   m_history.LoadHistory();
   return GetFirstDevice(owner, m_statusList, THREAD_TYPE_RXDEVICE);
+}
+
+int CThreadRxDevice::LoadHistoryAndSelectDevice(CMessageWindow* owner, CCommsDevice* port) {
+  m_history.LoadHistory();
+  return SelectDevice(owner, port, m_statusList, THREAD_TYPE_RXDEVICE);
 }
 
 int CThreadRxDevice::GetNextDevice() {
@@ -108,6 +119,15 @@ void CThreadRxDevice::_EndWithFailure(int kind, const std::string& text) {
   LogWrite(LOG_INFO, "CThreadRxDevice::ThreadProc() - terminated");
 }
 
+void CThreadRxDevice::_ReportUnfinishedRun(const std::string& reason) {
+  const std::string text = CUtil::BuildErrorList(LoadString(IDS_ERR_INTERNAL), 0, reason, 0, std::string());
+  m_statusList.SetLast(STATUS_ERROR, text);
+  m_errorList.Append(STATUS_ERROR, text);
+  _PostUpdate(THREAD_UPD_STATUS);
+  _AddFailure();
+  LogWrite(LOG_INFO, "CThreadRxDevice::ThreadProc() - terminated");
+}
+
 void CThreadRxDevice::_Run() {
   _SetStatus(THREAD_RUNNING);
   LogWrite(LOG_INFO, "CThreadRxDevice::ThreadProc() status: THREAD_RUNNING");
@@ -118,11 +138,8 @@ void CThreadRxDevice::_Run() {
   m_newActivitiesFound.store(0);
   if (port == nullptr || comms == nullptr) {
     // Started without a pair from the candidate search: nothing to talk to.
+    // The frame ends the run as a failure.
     LogWrite(LOG_ERROR, "CThreadRxDevice::ThreadProc() - no device selected");
-    _SetResult(0);
-    _SetStatus(THREAD_TERMINATED);
-    _AddFailure();
-    _PostUpdate(THREAD_UPD_COMPLETE);
     return;
   }
   const bool powerDown = CUtil::GetPowerdown();

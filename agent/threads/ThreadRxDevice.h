@@ -25,13 +25,15 @@ public:
   // Starts one run on the current pair unless a run is going on.
   bool StartThread(CMessageWindow* owner) override;
   // Forgets the history and the status lines (the error lines stay), then
-  // the common reset.
+  // the common reset; refused while a run is going on.
   void ResetThread() override;
 
   // Every device search for retrieval starts here: the history is read
   // afresh (so another instance's additions count), then the first pair is
   // sought with this job's status list. 1 when a pair is current.
   int LoadHistoryAndGetFirstDevice(CMessageWindow* owner);
+  // The same with the port the user named instead of the search.
+  int LoadHistoryAndSelectDevice(CMessageWindow* owner, CCommsDevice* port);
   // The next pair, with this job's status list.
   int GetNextDevice();
   using CThreadDevice::GetNextDevice;
@@ -58,6 +60,7 @@ private:
   // The end of a run that failed: the line in both lists, then the counters
   // and the completion update.
   void _EndWithFailure(int kind, const std::string& text);
+  void _ReportUnfinishedRun(const std::string& reason) override;
 
   CSentHistory m_history;
   CStatusList m_errorList;

@@ -90,10 +90,7 @@ bool CThreadTxServer::StartThread(CMessageWindow* owner) {
 }
 
 void CThreadTxServer::ResetThread() {
-  if (IsRunning()) {
-    LogWrite(LOG_WARN, "CThreadTxServer::ResetThread(): TX server thread is running.");
-    return;
-  }
+  if (!_CanReset("CThreadTxServer::ResetThread(): TX server thread is running.")) return;
   m_statusList.Clear();
   CThread::ResetThread();
 }
@@ -166,6 +163,15 @@ void CThreadTxServer::_Run() {
     code = ExceptionCode(error);
   }
   _Finish(code, errorText);
+}
+
+void CThreadTxServer::_ReportUnfinishedRun(const std::string& reason) {
+  // Whatever was not sent stays queued for the next run.
+  m_statusList.SetLast(STATUS_ERROR,
+                       CUtil::BuildErrorList(LoadString(IDS_MSG_UPLOAD_QUEUED), 0,
+                                             LoadString(IDS_ERR_INTERNAL) + ": " + reason, 0, std::string()));
+  _SendUpdate(THREAD_UPD_STATUS);
+  LogWrite(LOG_ERROR, "Upload failed");
 }
 
 void CThreadTxServer::_PublishReply() {

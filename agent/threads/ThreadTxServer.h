@@ -61,6 +61,7 @@ private:
   void _Run();
   void _Finish(HRESULT code, const std::string& errorText);
   void _PublishReply();
+  void _ReportUnfinishedRun(const std::string& reason) override;
 
   CStatusList m_statusList;
   CMsgFeed m_replyFeed;  // the worker's; the answer to the last file posted

@@ -140,7 +140,8 @@ void LogCloseAndCompress() {
   }
   const std::string compressed = path + "." + LoadString(IDS_EXT_GZ);
   std::error_code ec;
-  // A trace that was enabled but never written has no file to compress.
-  if (std::filesystem::exists(path, ec)) CUtil::GzipFile(path.c_str(), compressed.c_str());
+  // A trace that was enabled but never written has no file to compress. It
+  // lies in the queue, so it appears there only once it is whole.
+  if (std::filesystem::exists(path, ec)) CUtil::GzipFileWhole(path.c_str(), compressed.c_str());
   std::filesystem::remove(path, ec);
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "platform/AtomicFile.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/ShellFolders.h"
@@ -469,6 +470,19 @@ uint32_t CUtil::GzipFileWhole(const char* source, const char* target) {
   return error;
 }
 
+uint32_t CUtil::GzipFileNew(const char* source, const char* target) {
+  if (source == nullptr || target == nullptr) return ERROR_INVALID_PARAMETER;
+  const std::string temporary = std::string(target) + ".tmp";
+  uint32_t error = GzipFile(source, temporary.c_str());
+  int renameError = 0;
+  if (error == ERROR_SUCCESS && !RenameNoReplace(temporary, target, &renameError)) {
+    error = Win32FromErrno(renameError);
+  }
+  std::error_code ec;
+  if (error != ERROR_SUCCESS) std::filesystem::remove(temporary, ec);
+  return error;
+}
+
 std::string CUtil::GetErrorText(HRESULT code) {
   if (code >= 0) return std::string();
   switch (HRESULT_FACILITY(code)) {
@@ -504,16 +518,44 @@ std::string CUtil::GetHttpStatusText(unsigned status) {
   }
 }
 
+std::string CUtil::EscapeMarkup(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+        break;
+    }
+  }
+  return out;
+}
+
 std::string CUtil::BuildErrorList(const std::string& prefix, HRESULT code1, const std::string& message1,
                                   HRESULT code2, const std::string& message2) {
   std::string list;
   auto addEntry = [&](HRESULT code, const std::string& message) {
-    const std::string codeText = GetErrorText(code);
+    const std::string codeText = EscapeMarkup(GetErrorText(code));
     bool appended = false;
     if (!message.empty()) {
       if (list.empty()) list = LoadString(IDS_HTML_ERRORLIST);
       list += "<li>";
-      list += message;
+      list += EscapeMarkup(message);
       appended = true;
     }
     if (!codeText.empty()) {

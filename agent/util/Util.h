@@ -104,10 +104,19 @@ public:
   // the file is complete, so that a reader of the folder (the upload) never
   // meets a half-written file; the temporary file never outlives a failure.
   static uint32_t GzipFileWhole(const char* source, const char* target);
+  // GzipFileWhole for a queue file: target is never replaced; 80 (file
+  // exists) when a file of that name is there, nothing written then.
+  static uint32_t GzipFileNew(const char* source, const char* target);
 
   static std::string GetErrorText(HRESULT code);
   static std::string GetSystemMessage(uint32_t number);
   static std::string GetHttpStatusText(unsigned status);
+  // Text from outside (port and device names, error and exception texts,
+  // paths) as it stands inside a page fragment: "&", "<", ">", '"' and "'"
+  // as entities.
+  static std::string EscapeMarkup(const std::string& text);
+  // The error list below prefix (a fragment, kept as it is); the messages
+  // and the code texts are escaped.
   static std::string BuildErrorList(const std::string& prefix, HRESULT code1, const std::string& message1,
                                     HRESULT code2, const std::string& message2);
 

@@ -2,6 +2,7 @@
 // semicircles and degrees; everything else must match the stored unit.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <ctime>
 #include <memory>
 #include <typeinfo>
@@ -58,19 +59,33 @@ TEST(GpsDataValueTest, SingleValueGetters) {
 
 TEST(GpsDataValueTest, UnixTimeOnlyFromDeviceTime) {
   CGpsDataInteger deviceTime(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_DEVICETIME, 100);
+  CGpsDataInteger after2038(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_DEVICETIME, 1577923200);
   CGpsDataInteger unixTime(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, 631065700);
   CGpsDataFloat floatTime(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_DEVICETIME, 100.0f);
-  int out = -1;
+  int64_t out = -1;
   EXPECT_TRUE(deviceTime.GetUnixTime(0, &out));
   EXPECT_EQ(out, 631065700);
+  EXPECT_TRUE(after2038.GetUnixTime(0, &out));
+  EXPECT_EQ(out, 2208988800) << "2040-01-01";
   out = -1;
   EXPECT_FALSE(deviceTime.GetUnixTime(1, &out)) << "kind other than 0";
   EXPECT_FALSE(deviceTime.GetUnixTime(0, nullptr));
   EXPECT_FALSE(unixTime.GetUnixTime(0, &out)) << "stored as Unix time";
   EXPECT_FALSE(floatTime.GetUnixTime(0, &out));
   EXPECT_EQ(out, -1);
-  EXPECT_TRUE(unixTime.GetInt(UNIT_UNIXTIME, &out));
-  EXPECT_EQ(out, 631065700);
+  int stored = -1;
+  EXPECT_TRUE(unixTime.GetInt(UNIT_UNIXTIME, &stored));
+  EXPECT_EQ(stored, 631065700);
+}
+
+TEST(GpsDataValueTest, FloatsOutsideTheIntRangeHaveNoInt) {
+  for (float value : {std::nanf(""), 3e9f, -3e9f, 2147483648.0f, INFINITY}) {
+    SCOPED_TRACE(value);
+    int out = -1;
+    EXPECT_FALSE(
+        CGpsDataFloat(QUANTITY_DISTANCE, MODIFIER_SUM, UNIT_METRES, value).GetInt(UNIT_METRES, &out));
+    EXPECT_EQ(out, -1);
+  }
 }
 
 TEST(GpsDataValueTest, PairGetters) {

@@ -6,6 +6,7 @@
 #include "data/GpsDevice.h"
 #include "data/GpsUnits.h"
 #include "document/GoldenFile.h"
+#include "document/QvxDocument.h"
 #include "support/TestEnv.h"
 #include "util/Util.h"
 
@@ -103,6 +104,39 @@ TEST_F(DiagnosticsFile, ReportOfAForerunnerWithATrackLackingItsProfile) {
             std::string::npos)
       << report;
   EXPECT_NE(report.find("  [01]: 3312345678-1 - 0 1 - - - -\r\n"), std::string::npos) << report;
+}
+
+TEST_F(DiagnosticsFile, ALapEndsAfterItsStartInTheReportAndTheDocument) {
+  const struct {
+    const char* legend;
+    int unit;
+    int start;
+    const char* end;
+  } cases[] = {
+      {"device time after 2038", UNIT_DEVICETIME, 1577923200, "2040-01-01T01:00:00Z"},
+      {"start kept as Unix time", UNIT_UNIXTIME, 1146491100, "2006-05-01T14:45:00Z"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.legend);
+    CVerdictDevice device;
+    CGpsDataSet& data = device.GetDataSet();
+    data.prefix = "G1";
+    CGpsDataTrack* track = data.AddTrack("ACTIVE LOG", 0);
+    for (int i = 0; i < 2; ++i) {
+      track->AddPoint(0)->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_DEVICETIME, 1577923200 + 3600 * i);
+    }
+    CGpsDataLap* lap = data.AddLap();
+    lap->trackIndex = 0;
+    lap->AddInteger(QUANTITY_TIME, MODIFIER_START, c.unit, c.start);
+    lap->AddInteger(QUANTITY_TIME, MODIFIER_SUM, UNIT_SECONDS, 3600);
+    lap->firstId = track->GetId() + "-1";
+    lap->lastId = track->GetId() + "-2";
+    EXPECT_NE(Write(device).find(std::string(" ") + c.end + " 3600 "), std::string::npos);
+    const auto path = dir.Path() / "doc.qvx";
+    CQvxDocument document;
+    ASSERT_TRUE(document.Create(data, path.c_str()));
+    EXPECT_NE(qvtest::ReadFile(path).find(std::string("<gml:endPosition>") + c.end), std::string::npos);
+  }
 }
 
 TEST_F(DiagnosticsFile, EmptySetListsEverySectionAsNone) {

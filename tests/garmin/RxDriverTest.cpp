@@ -144,6 +144,16 @@ TEST(RxDriver, WhichFailuresEndTheDownload) {
       {"a silent run request is a link failure and goes on",
        [](CScriptedGarmin& gps) { gps.unacknowledged = {CMD_TRANSFER_RUNS}; }, true, kAllCommands, S_OK, 0,
        true, kForerunnerRecords - 1},
+      {"laps cut short: a link failure that ends it",
+       [](CScriptedGarmin& gps) {
+         gps.Answer(CMD_TRANSFER_LAPS, {Records(3), {APP_PID_LAP, D1001Lap(kStart, 100)}});
+       },
+       false,
+       {CMD_TRANSFER_RUNS, CMD_TRANSFER_LAPS},
+       S_OK,
+       0,
+       true,
+       0},
       {"a track log cut short ends it",
        [](CScriptedGarmin& gps) {
          gps.Answer(CMD_TRANSFER_TRK, {Records(12), {APP_PID_TRK_HDR, D311Header(0)}});
@@ -344,6 +354,29 @@ TEST(RxDriver, WhenTheDataNeedADiagnosticsReport) {
     }
     EXPECT_EQ(gps.IsRxDataValid(), c.valid);
   }
+}
+
+}  // namespace
+
+namespace {
+
+using namespace rxtest;
+
+// A receiver that answers the product request, then repeats packet 248 for
+// ever instead of sending its protocol array.
+class CRepeating248 : public CScriptedGarmin {
+public:
+  bool TransmitProductRequest() override { return TransmitCommand(0); }
+};
+
+TEST(RxDriver, ValidationCountsARepeatedPacket248AmongTheSkipped) {
+  CRepeating248 gps;
+  std::vector<ScriptPacket> packets{{APP_PID_PRODUCT_DATA, Bytes{0xE4, 0x01, 0x5E, 0x01, 'F', 'R', 0}}};
+  packets.insert(packets.end(), 5000, ScriptPacket{APP_PID_IGNORED_248, Bytes{1}});
+  gps.Answer(0, packets);
+  EXPECT_FALSE(gps.ValidateDevice());
+  EXPECT_EQ(gps.GetErrorCode(), HR_READ_FAULT);
+  EXPECT_EQ(gps.GetErrorText(), LoadString(IDS_ERR_UNEXPECTED_PACKET));
 }
 
 }  // namespace

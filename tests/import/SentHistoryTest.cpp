@@ -180,6 +180,7 @@ TEST(SentHistoryTest, BytesXmlCannotCarryNeverMakeTheFileUnreadable) {
       {"encoded surrogate", "device-\xED\xA0\x80", "device-\xC3\xAD\xC2\xA0\xC2\x80"},
       {"overlong slash", "device-\xC0\xAF", "device-\xC3\x80\xC2\xAF"},
       {"U+FFFE", "device-\xEF\xBF\xBE", "device-\xC3\xAF\xC2\xBF\xC2\xBE"},
+      {"UTF-8 and Latin-1 in one text", "\xC3\xA9-\xE9", "\xC3\x83\xC2\xA9-\xC3\xA9"},
       {"control characters", std::string("device-\x01-\x1F-", 11) + std::string(1, '\0'),
        "device-\xEF\xBF\xBD-\xEF\xBF\xBD-\xEF\xBF\xBD"},
   };
@@ -194,6 +195,7 @@ TEST(SentHistoryTest, BytesXmlCannotCarryNeverMakeTheFileUnreadable) {
     ASSERT_EQ(back.GetCount(), 3u);
     EXPECT_EQ(back.GetAt(1).device, row.readBack);
     EXPECT_EQ(back.GetAt(2).device, "last");
+    EXPECT_NE(back.Find(row.device, "2"), nullptr) << "the same receiver is known after a reload";
   }
 }
 

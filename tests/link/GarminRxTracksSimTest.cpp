@@ -199,7 +199,7 @@ TEST(GarminRxTracksSim, PointValuesSurviveTheWire) {
   for (const CGpsDataValue* v : second->GetValues()) quantities.push_back(v->GetQuantity());
   EXPECT_EQ(quantities, (std::vector<int>{QUANTITY_TIME, QUANTITY_POSITION, QUANTITY_ELEVATION,
                                           QUANTITY_DISTANCE, QUANTITY_CADENCE}));
-  int time = 0;
+  int64_t time = 0;
   ASSERT_TRUE(second->GetValues().GetHead()->GetUnixTime(0, &time));
   EXPECT_EQ(time, 1700000010);
   int lon = 0;

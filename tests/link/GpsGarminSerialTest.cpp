@@ -140,6 +140,17 @@ TEST_F(SerialLinkTest, SilenceIsTheReadTimeoutOfThePort) {
   EXPECT_LT(elapsed, std::chrono::milliseconds(kTimeoutMs * 5));
 }
 
+TEST_F(SerialLinkTest, AHangUpEndsTheReadWithThePortsError) {
+  gps.SetTimeout(60000);     // a busy loop until the time-out would hold the test
+  peer.Write({0x10, 0x22});  // half a frame, then the adapter is gone
+  peer.Hangup();
+  EXPECT_FALSE(gps.ReceivePacket());
+  EXPECT_EQ(gps.GetErrorCode(), S_OK);
+  EXPECT_NE(gps.GetLastError(), S_OK);
+  EXPECT_NE(gps.GetLastError(), HR_TIMEOUT) << "ended by the hang-up, not by the time-out";
+  EXPECT_EQ(gps.GetErrorMessage(), LoadString(IDS_ERR_SERIAL_READ));
+}
+
 TEST_F(SerialLinkTest, PacketDataStaysUntilTheNextReceive) {
   peer.Write(Concat({Frame(34, {1, 1, 1, 1}), Frame(99, {2, 2})}));
   ASSERT_TRUE(gps.ReceivePacket());

@@ -36,6 +36,7 @@ struct UsbScript {
   bool timeoutWithData = false;
   int interruptReads = 0;
   int bulkReads = 0;
+  std::vector<size_t> bulkSizes;  // what each bulk read asked for
   bool open = false;
 };
 
@@ -61,6 +62,7 @@ public:
   }
   uint32_t ReadBulk(uint8_t* buffer, size_t size, size_t& got, unsigned) override {
     ++m_script->bulkReads;
+    m_script->bulkSizes.push_back(size);
     return _Read(m_script->bulk, buffer, size, got, m_script->timeoutWithData);
   }
 
@@ -437,6 +439,7 @@ TEST_F(GpsGarminUsb, DataAvailableSwitchesToTheBulkPipeForTheRestOfTheSession) {
   EXPECT_TRUE(m_gps.IsBulkMode());
   EXPECT_EQ(m_script->interruptReads, 1);
   EXPECT_EQ(m_gps.GetPacket().data[0], 6);
+  for (size_t size : m_script->bulkSizes) EXPECT_EQ(size % 64, 0u) << "whole endpoint packets: " << size;
 
   ASSERT_TRUE(m_gps.ReceivePacket()) << "the next reply comes on the bulk pipe too";
   EXPECT_EQ(m_gps.GetPacket().id, APP_PID_SERIAL_NUM);
@@ -474,8 +477,11 @@ TEST_F(GpsGarminUsb, APacketLargerThanTheReadBufferIsRefusedAndNothingQueued) {
     if (c.bulk) m_script->interrupt.push_back(Packet(USB_PACKET_TYPE_PROTOCOL, TRANS_PID_DATA_AVAILABLE));
     Bytes packet = App(APP_PID_TRK_DATA);
     for (int i = 0; i < 4; ++i) packet[8 + i] = static_cast<uint8_t>(c.dataSize >> (8 * i));
-    if (c.accepted) packet.resize(packet.size() + c.dataSize, 0x33);
-    (c.bulk ? m_script->bulk : m_script->interrupt).push_back(packet);
+    const bool sane = c.dataSize < 4096;  // the receiver really sends that much
+    if (sane) packet.resize(packet.size() + c.dataSize, 0x33);
+    auto& pipe = c.bulk ? m_script->bulk : m_script->interrupt;
+    pipe.push_back(packet);
+    if (sane) pipe.push_back(App(APP_PID_XFER_CMPLT, {6, 0}));
     EXPECT_EQ(m_gps.ReceivePacket(), c.accepted);
     if (c.accepted) {
       EXPECT_EQ(m_gps.GetPacket().size, c.dataSize);
@@ -486,7 +492,23 @@ TEST_F(GpsGarminUsb, APacketLargerThanTheReadBufferIsRefusedAndNothingQueued) {
       EXPECT_EQ(m_gps.GetQueuedPacketCount(), 0u);
       EXPECT_EQ(m_gps.GetPacket().data, nullptr);
     }
+    if (sane) {
+      // The rest of a refused packet was read out: the next reply is whole.
+      m_gps.CGpsGarmin::ResetError();
+      ASSERT_TRUE(m_gps.ReceivePacket());
+      EXPECT_EQ(m_gps.GetPacket().id, APP_PID_XFER_CMPLT);
+    }
   }
+}
+
+TEST_F(GpsGarminUsb, ATransferThatNeverEndsIsRefusedOnceItWouldHoldTooMuch) {
+  OpenPort();
+  m_script->interrupt.push_back(App(APP_PID_RECORDS, {100, 0}));
+  for (int i = 0; i < 9000; ++i) m_script->interrupt.push_back(App(APP_PID_TRK_DATA, Bytes(2036, 7)));
+  EXPECT_FALSE(m_gps.ReceivePacket());
+  EXPECT_EQ(m_gps.GetErrorCode(), HR_BUFFER_OVERFLOW);
+  EXPECT_EQ(m_gps.GetErrorText(), LoadString(IDS_ERR_UNEXPECTED_PACKET));
+  EXPECT_GT(m_script->interrupt.size(), 0u) << "reading stopped before the end";
 }
 
 int AbortAfterFirstCall(void* calls, int) {
@@ -513,6 +535,21 @@ TEST_F(GpsGarminUsb, AUserAbortInsideATransferStopsWithoutAnErrorAndCloseFreesTh
   EXPECT_EQ(m_gps.GetQueuedPacketCount(), 0u);
   EXPECT_EQ(m_gps.GetPacket().data, nullptr);
   EXPECT_FALSE(m_gps.IsOpen());
+}
+
+TEST_F(GpsGarminUsb, ABulkTransferCountsTowardProgressAndSeesTheCancel) {
+  OpenPort();
+  m_script->interrupt.push_back(Packet(USB_PACKET_TYPE_PROTOCOL, TRANS_PID_DATA_AVAILABLE));
+  Bytes transfer = App(APP_PID_RECORDS, {100, 0});
+  for (int i = 0; i < 60; ++i) transfer = Join({transfer, App(APP_PID_TRK_DATA, Bytes(20, 9))});
+  m_script->bulk.push_back(transfer);
+  int calls = 0;
+  m_gps.SetRxProgressCallback(AbortAfterFirstCall, &calls);
+  m_gps.ProgressReset(GPS_DIRECTION_RX);
+  EXPECT_FALSE(m_gps.ReceivePacket());
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(m_gps.GetErrorCode(), S_OK);
+  EXPECT_EQ(m_gps.GetLastError(), S_OK);
 }
 
 TEST_F(GpsGarminUsb, ARecordsPacketWithoutItsCountAnnouncesNothing) {

@@ -68,6 +68,13 @@ CPtyPeer::~CPtyPeer() {
   if (m_master >= 0) close(m_master);
 }
 
+void CPtyPeer::Hangup() {
+  m_stop = true;
+  if (m_thread.joinable()) m_thread.join();
+  if (m_master >= 0) close(m_master);
+  m_master = -1;
+}
+
 void CPtyPeer::Write(const std::vector<uint8_t>& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {

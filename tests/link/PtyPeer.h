@@ -46,6 +46,8 @@ public:
   void Respond(Responder responder);
   // The frames the host sent so far.
   std::vector<PeerFrame> HostFrames() const;
+  // Closes the far end, as an adapter pulled out of its socket does.
+  void Hangup();
   // Waits until the host sent at least `count` frames.
   bool WaitForHostFrames(size_t count, int timeoutMs) const;
   // The line speed the host set on its end; 0 when not a usual one.

@@ -117,7 +117,7 @@ std::vector<ValidateCase> Cases() {
        "device-Garmin-484",
        {{'L', 1}},
        {},
-       {14}},
+       {14, 14, 14, 14, 14}},  // every try of the retry count goes unanswered
       {"packet 248 before the protocol array",
        fr + R"("serial_number": 5, "faults": {"packet_248_before_protocol_array": true}, )" + frp,
        true,

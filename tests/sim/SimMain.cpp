@@ -45,7 +45,6 @@ bool ReadCount(int argc, char** argv, int& i, int& value) {
 int main(int argc, char** argv) {
   std::string scenarioPath;
   std::string recordPath;
-  SimFaults cliFaults;
   bool pacing = false;
   // Flags given on the command line add to the scenario's own faults.
   bool silent = false, garbage = false, second = false, pid248 = false, noPowerOffAck = false;

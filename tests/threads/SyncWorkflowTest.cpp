@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "resources/StringIds.h"
@@ -221,6 +222,46 @@ TEST(SyncWorkflow, DocumentsOfOneSecondDoNotReplaceEachOther) {
   EXPECT_FALSE(std::filesystem::exists(CUtil::GetHistoryFile()));
 }
 
+TEST(SyncWorkflow, TwoWritersRacingForOneStampNeverReplaceADocument) {
+  // As two instances of the agent queueing in the same second: each claims
+  // a name, writes its plain document, queues it compressed and drops the
+  // claim.
+  qvtest::CTempDir queue;
+  const std::string folder = queue.Str();
+  constexpr int kPerWriter = 25;
+  std::vector<std::string> written[2];
+  const auto writer = [&](int who) {
+    for (int i = 0; i < kPerWriter; ++i) {
+      const std::string name = CSyncWorkflow::ClaimQueueName(folder, "2024-05-01_12-00-00");
+      if (name.empty()) return;
+      const std::string plain = folder + "/" + name + ".qvx";
+      const std::string text = "writer " + std::to_string(who) + " document " + std::to_string(i);
+      FILE* file = std::fopen(plain.c_str(), "wb");
+      if (file == nullptr) return;
+      std::fputs(text.c_str(), file);
+      std::fclose(file);
+      if (CUtil::GzipFileNew(plain.c_str(), (plain + ".gz").c_str()) == 0) written[who].push_back(text);
+      std::filesystem::remove(plain);
+    }
+  };
+  std::thread other(writer, 1);
+  writer(0);
+  other.join();
+  ASSERT_EQ(written[0].size() + written[1].size(), 2u * kPerWriter);
+  std::vector<std::string> found;
+  for (const std::string& name : Names(folder)) found.push_back(Gunzip(folder + "/" + name));
+  std::vector<std::string> expected = written[0];
+  expected.insert(expected.end(), written[1].begin(), written[1].end());
+  std::sort(found.begin(), found.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(found, expected) << "every document queued, none replaced";
+  const std::vector<std::string> names = Names(folder);
+  const std::string before = Gunzip(folder + "/" + names[0]);
+  EXPECT_EQ(CUtil::GzipFileNew((folder + "/" + names[1]).c_str(), (folder + "/" + names[0]).c_str()),
+            ERROR_FILE_EXISTS);
+  EXPECT_EQ(Gunzip(folder + "/" + names[0]), before) << "left as it was";
+}
+
 TEST(SyncWorkflow, MultipleDevicesDecidesWhetherTheSearchGoesOn) {
   struct Case {
     const char* legend;
@@ -316,18 +357,25 @@ TEST(SyncWorkflow, NoCandidateSaysSoAtOnce) {
   EXPECT_EQ(rig.completions, 0);
 }
 
-TEST(SyncWorkflow, PortFilterSkipsTheOtherPorts) {
-  CRxSimRig rig;
-  CUtil::SetMultipleDevices(true);
-  ASSERT_NE(rig.AddReceiver(ForerunnerJson(TwoTracksJson())), nullptr);
-  CGarminSim* wanted = rig.AddReceiver(ForerunnerJson(TwoTracksJson()));
-  ASSERT_NE(wanted, nullptr);
-  CSyncWorkflow workflow(rig.thread);
-  workflow.SetPortFilter("serial:" + wanted->SlavePath());
-  const SearchResult result = RunSearch(rig, workflow, EActivityChoice::NewOnly);
-  ASSERT_EQ(result.reports.size(), 1u);
-  EXPECT_EQ(result.reports[0].device, kProduct + " on " + wanted->SlavePath());
-  EXPECT_EQ(rig.sims[0]->HostCommands(), std::vector<uint16_t>{});
+TEST(SyncWorkflow, ThePortNamedIsThePortUsedListedOrNot) {
+  for (const bool listed : {true, false}) {
+    SCOPED_TRACE(listed);
+    CRxSimRig rig;
+    CUtil::SetMultipleDevices(true);
+    ASSERT_NE(rig.AddReceiver(ForerunnerJson(TwoTracksJson())), nullptr);
+    std::unique_ptr<CGarminSim> unlisted = CGarminSim::FromJson(ForerunnerJson(TwoTracksJson()));
+    std::string unlistedPort;
+    ASSERT_TRUE(unlisted && unlisted->StartSerial(unlistedPort));
+    CGarminSim* wanted = listed ? rig.AddReceiver(ForerunnerJson(TwoTracksJson())) : unlisted.get();
+    ASSERT_NE(wanted, nullptr);
+    CSyncWorkflow workflow(rig.thread);
+    workflow.SetPortFilter("serial:" + wanted->SlavePath());
+    const SearchResult result = RunSearch(rig, workflow, EActivityChoice::NewOnly);
+    ASSERT_EQ(result.reports.size(), 1u);
+    EXPECT_EQ(result.reports[0].device, kProduct + " on " + wanted->SlavePath());
+    EXPECT_EQ(result.reports[0].outcome, ERxOutcome::Queued);
+    EXPECT_EQ(rig.sims[0]->HostCommands(), std::vector<uint16_t>{});
+  }
 }
 
 TEST(SyncWorkflow, TheDialogAsksWhenNothingIsNewOrEditingIsOn) {

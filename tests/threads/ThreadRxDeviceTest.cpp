@@ -268,18 +268,23 @@ TEST(ThreadRxDevice, AbortEndsTheRunEvenAfterADownloadThatSucceeded) {
   }
 }
 
-TEST(ThreadRxDevice, ASecondStartWhileRunningIsRefused) {
+TEST(ThreadRxDevice, ASecondStartOrAResetWhileRunningIsRefused) {
   CRxSimRig rig;
   CGarminSim* sim = rig.AddReceiver(ForerunnerJson(TwoTracksJson()));
   ASSERT_NE(sim, nullptr);
   sim->SetPacing(true);
   CUtil::SetDeviceTimeout(1000);
+  WriteHistory({"2024-05-01T06:00:00Z"});
   ASSERT_EQ(rig.thread.LoadHistoryAndGetFirstDevice(&rig.window), 1);
   ASSERT_TRUE(rig.thread.StartThread(&rig.window));
   EXPECT_FALSE(rig.thread.StartThread(&rig.window));
+  rig.thread.ResetThread();
+  EXPECT_EQ(rig.thread.GetStatus(), THREAD_RUNNING);
+  EXPECT_EQ(rig.thread.GetHistory().GetCount(), 1u) << "the worker still reads it";
   ASSERT_TRUE(rig.PumpUntilCompletions(1));
   EXPECT_EQ(rig.completions, 1);
   EXPECT_EQ(rig.thread.GetResult(), 1);
+  EXPECT_EQ(IncludedFlags(rig.thread.GetCurrentDriver()->GetDataSet()), (std::vector<int>{0, 1}));
 }
 
 TEST(ThreadRxDevice, ResetKeepsTheErrorLinesOnly) {

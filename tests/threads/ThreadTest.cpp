@@ -43,7 +43,9 @@ public:
     self->statusList.Append(STATUS_BUSY, "working " + std::to_string(++self->runs));
     self->_PostUpdate(THREAD_UPD_STATUS);
     while (!self->release.load() && !self->IsAbortRequested()) std::this_thread::sleep_for(1ms);
-    if (self->fail.load()) throw std::runtime_error("probe failure");
+    if (self->fail.load() == 1) throw std::runtime_error("probe failure");
+    if (self->fail.load() == 2) throw 42;
+    if (self->fail.load() == 3) return;  // forgets its completion
     const bool aborted = self->IsAbortRequested();
     self->statusList.SetLast(aborted ? STATUS_WARNING : STATUS_DONE, aborted ? "aborted" : "done");
     self->_SetResult(aborted ? 0 : 1);
@@ -54,7 +56,13 @@ public:
   CStatusList statusList;  // worker writes, UI reads after an update
   int runs = 0;            // worker only
   std::atomic<bool> release{false};
-  std::atomic<bool> fail{false};
+  std::atomic<int> fail{0};  // 1 throws, 2 throws a non-exception, 3 returns without completing
+
+protected:
+  void _ReportUnfinishedRun(const std::string& reason) override {
+    statusList.SetLast(STATUS_ERROR, "failed: " + reason);
+    _PostUpdate(THREAD_UPD_STATUS);
+  }
 };
 
 struct CUpdate {
@@ -184,15 +192,49 @@ TEST(ThreadTest, ExitWaitLetsAWorkerSendItsCompletion) {
   EXPECT_EQ(window.QueuedCount(), 1u) << "the posted status update waits for the loop";
 }
 
-TEST(ThreadTest, AnExceptionEndsTheRunAsAFailure) {
+TEST(ThreadTest, EveryWayOutOfAJobCompletesOnceAfterAFailureLine) {
+  const struct {
+    int fail;
+    const char* line;
+  } cases[] = {{1, "failed: probe failure"}, {2, "failed: unknown exception"}, {3, "failed: "}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fail);
+    CMessageWindow window;
+    CProbeThread thread;
+    std::vector<CUpdate> updates;
+    RecordUpdates(window, thread, updates, [](const CUpdate&) {});
+    thread.fail = c.fail;
+    thread.release = true;
+    ASSERT_TRUE(thread.StartThread(&window));
+    // Waits for the completion, which a lost one would never bring.
+    for (int i = 0; i < 200 && (updates.empty() || updates.back().kind != THREAD_UPD_COMPLETE); ++i) {
+      window.PumpOne(50ms);
+    }
+    EXPECT_TRUE(thread.WaitForThread(10s));
+    window.PumpPending();
+    ASSERT_EQ(updates.size(), 3u);
+    EXPECT_EQ(updates[1].kind, THREAD_UPD_STATUS);
+    EXPECT_EQ(updates[2].kind, THREAD_UPD_COMPLETE);
+    EXPECT_EQ(updates[2].lastLine, c.line);
+    EXPECT_EQ(updates[2].status, THREAD_TERMINATED);
+    EXPECT_EQ(thread.GetResult(), 0);
+  }
+}
+
+TEST(ThreadTest, ResetIsRefusedWhileARunGoesOn) {
   CMessageWindow window;
   CProbeThread thread;
-  thread.fail = true;
-  thread.release = true;
+  std::vector<CUpdate> updates;
+  RecordUpdates(window, thread, updates);
   ASSERT_TRUE(thread.StartThread(&window));
-  EXPECT_TRUE(thread.WaitForThread(10s));
-  EXPECT_EQ(thread.GetStatus(), THREAD_TERMINATED);
-  EXPECT_EQ(thread.GetResult(), 0);
+  thread.ResetThread();
+  const int status = thread.GetStatus();
+  thread.release = true;
+  ASSERT_EQ(status, THREAD_RUNNING);
+  EXPECT_EQ(thread.GetOwner(), &window);
+  window.Run();
+  EXPECT_EQ(updates.back().lastLine, "done");
+  EXPECT_EQ(thread.runs, 1);
 }
 
 TEST(ThreadTest, ResetReturnsToIdle) {

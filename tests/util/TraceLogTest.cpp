@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -113,6 +115,21 @@ TEST_F(TraceLogTest, CloseAndCompressLeavesOnlyTheGzipAndANewEnableStartsANewFil
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   ASSERT_TRUE(LogEnable(LOG_DEBUG, dir.Str()));
   EXPECT_NE(LogPath(), first);
+}
+
+TEST_F(TraceLogTest, ATraceThatCannotBeCompressedWholeLeavesNothingInTheQueue) {
+  ASSERT_TRUE(LogEnable(LOG_DEBUG, dir.Str()));
+  for (unsigned i = 0; i < 20000; ++i) LogWrite(LOG_INFO, "line %u %u", i, i * 2654435761u);
+  // The disk fills up while the trace is compressed.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit full = saved;
+  full.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+  LogCloseAndCompress();
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+  for (const auto& file : Files()) EXPECT_NE(file.extension(), ".gz") << file;
 }
 
 TEST_F(TraceLogTest, ATraceThatCannotBeCreatedLosesLinesButStaysOn) {

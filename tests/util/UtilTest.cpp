@@ -189,6 +189,9 @@ TEST_F(UtilTest, ErrorListCases) {
       {"two entries", 0, "first", HRESULT_FROM_HTTP(500), "",
        "P<ul class=\"errorlist\"><li>first</li><li>(HTTP status 500)</li></ul>"},
       {"non-negative code ignored", 87, "", 0, "", "P"},
+      {"texts from outside escaped", 0, "<script>x</script> & 'y'", 0, "\"/dev/<adapter>\"",
+       "P<ul class=\"errorlist\"><li>&lt;script&gt;x&lt;/script&gt; &amp; &#39;y&#39;</li>"
+       "<li>&quot;/dev/&lt;adapter&gt;&quot;</li></ul>"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.legend);

@@ -1,0 +1,134 @@
+// The application object: one agent per desktop over the instance channel,
+// a second agent's hand-over, and the end of the run.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "app/AgentWindow.h"
+#include "app/PageResources.h"
+#include "app/QVAgentApp.h"
+#include "app/QVAgentDlg.h"
+#include "data/GpsDevice.h"
+#include "link/CommsRegistry.h"
+#include "platform/HtmlViewMemory.h"
+#include "support/TestEnv.h"
+#include "util/Util.h"
+
+namespace {
+
+// Pages in memory whose loads complete on the UI thread, as a browser's do.
+class CMemoryWindow : public CAgentWindow {
+public:
+  class CView : public CHtmlViewMemory {
+  public:
+    explicit CView(CMemoryWindow& owner) : CHtmlViewMemory(PageResources()), m_owner(owner) {}
+    bool LoadPage(unsigned page) override {
+      const bool loaded = CHtmlViewMemory::LoadPage(page);
+      m_owner.page.store(page);
+      if (CMessageWindow* ui = m_owner.ui.load()) ui->PostTask([this] { FireDocumentComplete(); });
+      return loaded;
+    }
+
+  private:
+    CMemoryWindow& m_owner;
+  };
+
+  CHtmlView& GetView() override { return view; }
+  bool Create(CMessageWindow&) override { return true; }
+  void Show() override { ++shows; }
+  void Hide() override { ++hides; }
+  void Destroy() override { destroyed = true; }
+
+  CView view{*this};
+  std::atomic<CMessageWindow*> ui{nullptr};
+  std::atomic<unsigned> page{0};
+  std::atomic<int> shows{0};
+  std::atomic<int> hides{0};
+  std::atomic<bool> destroyed{false};
+};
+
+bool WaitFor(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return done();
+}
+
+class CQVAgentAppTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    CUtil::ResetForTests();
+    CUtil::Initialize();
+    // No service to ask for announcements: the feed fails at once.
+    CUtil::SetServerName("127.0.0.1:9");
+    CUtil::SetAnnouncementsUrlSetting("http://127.0.0.1:9/agent/announcement.qv?username=%s");
+  }
+  void TearDown() override {
+    CCommsRegistry::Clear();
+    CGpsDevice::UnregisterAllDevices();
+    CUtil::ResetForTests();
+  }
+
+  // The first agent, running on a thread of its own until RequestExit.
+  std::future<EAppStart> StartFirst(CQVAgentApp& app, CMemoryWindow& window) {
+    auto result = std::async(std::launch::async, [&] { return app.Run({}, window); });
+    EXPECT_TRUE(WaitFor([&] { return app.GetMessageWindow() != nullptr && window.page.load() == 105u; }));
+    window.ui.store(app.GetMessageWindow());
+    return result;
+  }
+
+  qvtest::CIsolatedHome m_home;
+};
+
+TEST_F(CQVAgentAppTest, ASecondAgentHandsOverItsFileAndEnds) {
+  CQVAgentApp first;
+  CMemoryWindow firstWindow;
+  auto running = StartFirst(first, firstWindow);
+  const int showsBefore = firstWindow.shows.load();
+
+  // The path keeps its blanks and inner quotes; the outer quotes go.
+  CQVAgentApp second;
+  CMemoryWindow secondWindow;
+  EXPECT_EQ(second.Run({"\"/tmp/my ride \"one\".gpx\""}, secondWindow), EAppStart::HandedOver);
+  EXPECT_EQ(secondWindow.page.load(), 0u);
+  ASSERT_TRUE(WaitFor([&] { return firstWindow.page.load() == 192u; }));
+  std::string path;
+  ASSERT_TRUE(first.GetMessageWindow()->SendTask(
+      [&] { path = first.GetDialog()->GetRxFileThread().GetImportPath(); }));
+  EXPECT_EQ(path, "/tmp/my ride \"one\".gpx");
+  EXPECT_GT(firstWindow.shows.load(), showsBefore);
+
+  // Without arguments the first one shows its start page.
+  CQVAgentApp third;
+  CMemoryWindow thirdWindow;
+  EXPECT_EQ(third.Run({}, thirdWindow), EAppStart::HandedOver);
+  ASSERT_TRUE(WaitFor([&] { return firstWindow.page.load() == 105u; }));
+
+  first.RequestExit();
+  ASSERT_EQ(running.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  EXPECT_EQ(running.get(), EAppStart::Ran);
+  EXPECT_TRUE(firstWindow.destroyed.load());
+}
+
+// An agent started at login while one runs in the background stays quiet.
+TEST_F(CQVAgentAppTest, ABackgroundStartWhileOneRunsHandsOverNothing) {
+  CUtil::SetTaskbarIcon(true);
+  CQVAgentApp first;
+  CMemoryWindow firstWindow;
+  auto running = StartFirst(first, firstWindow);
+  EXPECT_TRUE(first.IsTrayIconShown());
+  EXPECT_EQ(firstWindow.shows.load(), 1);
+  CQVAgentApp second;
+  CMemoryWindow secondWindow;
+  EXPECT_EQ(second.Run({"-bg"}, secondWindow), EAppStart::HandedOver);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(firstWindow.shows.load(), 1);
+  first.RequestExit();
+  EXPECT_EQ(running.get(), EAppStart::Ran);
+}
+
+}  // namespace
