@@ -373,22 +373,6 @@ bool CSyncWorkflow::WriteQueueDocument(int resend) {
   return queued;
 }
 
-namespace {
-
-// A name for a file queued in folder with suffix: the time stamp, made
-// unique with "-2", "-3", ... as the queue documents are, so that two files
-// of one second never replace one another.
-std::string NewQueueName(const std::string& folder, const std::string& suffix) {
-  const std::string stamp = LocalTimeStamp();
-  std::string name = stamp;
-  for (int n = 2;; ++n) {
-    if (!Exists(folder + "/" + name + suffix)) return name;
-    name = stamp + "-" + std::to_string(n);
-  }
-}
-
-}  // namespace
-
 bool CSyncWorkflow::QueueImportFile(const std::string& path, int resend, std::string& queuedPath,
                                     std::string& errorText) {
   queuedPath.clear();
@@ -402,9 +386,16 @@ bool CSyncWorkflow::QueueImportFile(const std::string& path, int resend, std::st
   std::filesystem::create_directories(folder, ec);
   const std::string extension = GetFileExtension(path);
   const std::string gz = LoadString(IDS_EXT_GZ);
-  const std::string name = NewQueueName(folder, "." + extension + "." + gz);
-  const std::string target = FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, extension, gz);
-  const uint32_t error = CUtil::GzipFileWhole(path.c_str(), target.c_str());
+  // Published without replacing: another writer (a second agent, the
+  // command line) may take the same stamp in the same second.
+  const std::string stamp = LocalTimeStamp();
+  std::string target;
+  uint32_t error = ERROR_FILE_EXISTS;
+  for (int n = 1; n <= 1000 && error == ERROR_FILE_EXISTS; ++n) {
+    const std::string name = n == 1 ? stamp : stamp + "-" + std::to_string(n);
+    target = FillPath(IDS_FORMAT_PATH_EXT_EXT, folder, name, extension, gz);
+    error = CUtil::GzipFileNew(path.c_str(), target.c_str());
+  }
   if (error != 0) {
     errorText = CUtil::GetSystemMessage(error);
     return false;

@@ -9,21 +9,11 @@
 #include "link/CommsRegistry.h"
 #include "resources/StringIds.h"
 #include "resources/StringTable.h"
+#include "threads/StatusText.h"
 #include "util/TraceLog.h"
 #include "util/Util.h"
 
 namespace {
-
-// A status fragment of the string table with one "%s" filled with text
-// from outside, escaped.
-std::string FormatWithText(const std::string& pattern, const std::string& raw) {
-  const std::string text = CUtil::EscapeMarkup(raw);
-  const int needed = std::snprintf(nullptr, 0, pattern.c_str(), text.c_str());
-  if (needed <= 0) return {};
-  std::vector<char> buffer(static_cast<size_t>(needed) + 1);
-  std::snprintf(buffer.data(), buffer.size(), pattern.c_str(), text.c_str());
-  return std::string(buffer.data(), static_cast<size_t>(needed));
-}
 
 bool GuidMatches(const CommsGuid& guid, const CCommsDevice& port) {
   return !guid.IsNull() && (guid == port.GetClassGuid() || guid == port.GetInterfaceGuid());
@@ -123,6 +113,6 @@ bool CThreadDevice::_MatchDrivers(CGpsDevice* first) {
 
 void CThreadDevice::_AnnouncePort(CStatusList& statusList, uint16_t threadType) {
   statusList.SetLast(STATUS_INFO,
-                     FormatWithText(LoadString(IDS_STATUS_SEARCHING_ON), m_currentPort->GetFriendlyName()));
+                     FillStatusText(LoadString(IDS_STATUS_SEARCHING_ON), m_currentPort->GetFriendlyName()));
   _PostUpdate(threadType, THREAD_UPD_STATUS);
 }

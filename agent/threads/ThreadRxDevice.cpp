@@ -10,35 +10,9 @@
 #include "link/CommsDevice.h"
 #include "resources/StringIds.h"
 #include "resources/StringTable.h"
+#include "threads/StatusText.h"
 #include "util/TraceLog.h"
 #include "util/Util.h"
-
-namespace {
-
-// A status fragment of the string table filled with texts from outside,
-// each escaped; the fragment's own markup stays.
-template <class... Args>
-std::string FillText(unsigned id, const Args&... args) {
-  const std::string pattern = LoadString(id);
-  const auto fill = [&](char* buffer, size_t size, const auto&... escaped) {
-    return std::snprintf(buffer, size, pattern.c_str(), escaped.c_str()...);
-  };
-  const auto call = [&](char* buffer, size_t size) {
-    return fill(buffer, size, CUtil::EscapeMarkup(args)...);
-  };
-  const int needed = call(nullptr, 0);
-  if (needed <= 0) return {};
-  std::vector<char> buffer(static_cast<size_t>(needed) + 1);
-  call(buffer.data(), buffer.size());
-  return std::string(buffer.data(), static_cast<size_t>(needed));
-}
-
-// "<product> on <port>" once the receiver has named itself, the port alone before.
-std::string LocationText(const std::string& product, const std::string& port) {
-  return product.empty() ? port : product + " on " + port;
-}
-
-}  // namespace
 
 CThreadRxDevice::CThreadRxDevice() : CThreadDevice(THREAD_TYPE_RXDEVICE) {}
 
@@ -148,7 +122,7 @@ void CThreadRxDevice::_Run() {
   // Kept as copies: once the completion is posted the dialog may move the
   // search on, which rewrites the port object and clears the data set.
   const std::string portName = port->GetFriendlyName();
-  m_statusList.SetLast(STATUS_BUSY, FillText(IDS_STATUS_CONNECTING_ON, portName));
+  m_statusList.SetLast(STATUS_BUSY, FillStatusText(IDS_STATUS_CONNECTING_ON, portName));
   _PostUpdate(THREAD_UPD_STATUS);
 
   comms->ResetError();
@@ -168,7 +142,7 @@ void CThreadRxDevice::_Run() {
     const bool unsupported = code == GARMIN_ERROR_UNSUPPORTED_LINK || code == ERROR_READ_FAULT;
     const int kind = unsupported ? STATUS_UNSUPPORTED : STATUS_WARNING;
     const std::string text =
-        FillText(unsupported ? IDS_STATUS_UNSUPPORTED_FOUND : IDS_STATUS_NO_DEVICE_ON, location);
+        FillStatusText(unsupported ? IDS_STATUS_UNSUPPORTED_FOUND : IDS_STATUS_NO_DEVICE_ON, location);
     LogWrite(LOG_ERROR, "CThreadRxDevice::ThreadProc() - Trying to open GPS device: %s %u", location.c_str(),
              static_cast<unsigned>(gpsError != 0 ? gpsError : commsError));
     _EndWithFailure(kind, text);
@@ -177,7 +151,7 @@ void CThreadRxDevice::_Run() {
 
   LogWrite(LOG_INFO, "CThreadRxDevice::ThreadProc() - GPS device opened: %s", portName.c_str());
   const std::string product = driver->GetDataSet().deviceDescription;
-  m_statusList.SetLast(STATUS_BUSY, FillText(IDS_STATUS_RX_PROGRESS, product, portName));
+  m_statusList.SetLast(STATUS_BUSY, FillStatusText(IDS_STATUS_RX_PROGRESS, product, portName));
   _PostUpdate(THREAD_UPD_STATUS);
 
   unsigned count = 0;
@@ -196,7 +170,7 @@ void CThreadRxDevice::_Run() {
   // An abort wins over whatever the transfer reported: the user asked to
   // stop, so nothing of this run is used.
   if (IsAbortRequested()) {
-    const std::string text = FillText(IDS_STATUS_RX_ABORTED, product, portName);
+    const std::string text = FillStatusText(IDS_STATUS_RX_ABORTED, product, portName);
     m_statusList.SetLast(STATUS_WARNING, text);
     m_errorList.Append(STATUS_WARNING, text);
     _SetResult(0);
@@ -217,11 +191,11 @@ void CThreadRxDevice::_Run() {
     std::string text;
     if (HRESULT_CODE(gpsError) == GARMIN_ERROR_UNSUPPORTED_LINK) {
       kind = STATUS_UNSUPPORTED;
-      text = FillText(IDS_STATUS_UNSUPPORTED_DEVICE, product, portName);
+      text = FillStatusText(IDS_STATUS_UNSUPPORTED_DEVICE, product, portName);
       LogWrite(LOG_ERROR, "CThreadRxDevice::ThreadProc() - Unsupported device: %s on %s", product.c_str(),
                portName.c_str());
     } else {
-      text = CUtil::BuildErrorList(FillText(IDS_STATUS_RX_ERROR, product, portName), gpsError, gpsText,
+      text = CUtil::BuildErrorList(FillStatusText(IDS_STATUS_RX_ERROR, product, portName), gpsError, gpsText,
                                    commsError, commsText);
       LogWrite(LOG_ERROR, "CThreadRxDevice::ThreadProc() - Error retrieving data from %s on %s",
                product.c_str(), portName.c_str());
@@ -233,7 +207,7 @@ void CThreadRxDevice::_Run() {
   LogWrite(LOG_INFO, "CThreadRxDevice::ThreadProc() - %d GPS data records retrieved",
            static_cast<int>(count));
   if (MarkNewActivities(driver->GetDataSet(), m_history)) m_newActivitiesFound.store(1);
-  m_statusList.SetLast(STATUS_DONE, FillText(IDS_STATUS_RX_DONE, product, portName));
+  m_statusList.SetLast(STATUS_DONE, FillStatusText(IDS_STATUS_RX_DONE, product, portName));
   _PostUpdate(THREAD_UPD_STATUS);
   _SetResult(1);
   _SetStatus(THREAD_TERMINATED);

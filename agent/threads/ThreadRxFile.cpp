@@ -2,31 +2,21 @@
 
 #include <cstdio>
 
-#include "document/XmlText.h"
 #include "import/ImportReader.h"
+#include "resources/StringIds.h"
+#include "resources/StringTable.h"
+#include "threads/StatusText.h"
 #include "util/TraceLog.h"
 #include "util/Util.h"
 
 namespace {
 
-// A text of the job with one argument, which comes from outside (the file's
-// name or content) and so is escaped for the page.
-std::string FillText(const char* pattern, const std::string& argument) {
-  const std::string escaped = XmlEscape(argument);
-  const int needed = std::snprintf(nullptr, 0, pattern, escaped.c_str());
-  if (needed <= 0) return {};
-  std::string text(static_cast<size_t>(needed) + 1, '\0');
-  std::snprintf(text.data(), text.size(), pattern, escaped.c_str());
-  text.resize(static_cast<size_t>(needed));
-  return text;
-}
-
+// Raw: the error list escapes its entries.
 std::string WithLine(const char* pattern, const std::string& message, unsigned line) {
-  const std::string escaped = XmlEscape(message);
-  const int needed = std::snprintf(nullptr, 0, pattern, escaped.c_str(), line);
+  const int needed = std::snprintf(nullptr, 0, pattern, message.c_str(), line);
   if (needed <= 0) return {};
   std::string text(static_cast<size_t>(needed) + 1, '\0');
-  std::snprintf(text.data(), text.size(), pattern, escaped.c_str(), line);
+  std::snprintf(text.data(), text.size(), pattern, message.c_str(), line);
   text.resize(static_cast<size_t>(needed));
   return text;
 }
@@ -47,12 +37,7 @@ bool CThreadRxFile::StartThread(CMessageWindow* owner) {
 }
 
 void CThreadRxFile::ResetThread() {
-  if (IsRunning()) {
-    LogWrite(LOG_WARN, "CThreadRxFile::ResetThread(): RX file thread is running.");
-    return;
-  }
-  // A worker that has posted its completion may still be on its way out.
-  WaitForThread(std::chrono::seconds(5));
+  if (!_CanReset("CThreadRxFile::ResetThread(): RX file thread is running.")) return;
   m_statusList.Clear();
   CThread::ResetThread();
 }
@@ -63,6 +48,13 @@ void CThreadRxFile::SetImportedData(std::unique_ptr<CXmlFileReader> reader) {
 
 CGpsDataSet* CThreadRxFile::GetImportedData() const {
   return m_imported ? &m_imported->GetData() : nullptr;
+}
+
+void CThreadRxFile::_ReportUnfinishedRun(const std::string& reason) {
+  const std::string text = CUtil::BuildErrorList(LoadString(IDS_ERR_INTERNAL), 0, reason, 0, std::string());
+  m_statusList.SetLast(STATUS_ERROR, text);
+  _PostUpdate(THREAD_UPD_STATUS);
+  LogWrite(LOG_INFO, "RX file thread terminated.");
 }
 
 void CThreadRxFile::ThreadProc(void* param) {
@@ -81,7 +73,7 @@ void CThreadRxFile::_Run() {
   std::unique_ptr<CXmlFileReader> reader = CreateImportReader(path);
   if (!reader) {
     _SetResult(0);
-    m_statusList.SetLast(STATUS_ERROR, FillText("Unsupported import file format: %s", extension));
+    m_statusList.SetLast(STATUS_ERROR, FillStatusText("Unsupported import file format: %s", extension));
     _PostUpdate(THREAD_UPD_STATUS);
   } else {
     std::string text;
@@ -90,15 +82,15 @@ void CThreadRxFile::_Run() {
         m_statusList.SetLast(STATUS_DONE, "Data file successfully imported");
         SetImportedData(std::move(reader));
       } else {
-        text = FillText("Error importing %s file.", extension) +
+        text = FillStatusText("Error importing %s file.", extension) +
                CUtil::BuildErrorList("", 0,
                                      WithLine("%s (line %u)", reader->GetErrorText(), reader->GetErrorLine()),
                                      0, std::string());
       }
     } else if (reader->GetFailure() == EXmlParseFailure::OpenFailed) {
-      text = "Unable to open file" + CUtil::BuildErrorList("", 0, XmlEscape(path), 0, std::string());
+      text = "Unable to open file" + CUtil::BuildErrorList("", 0, path, 0, std::string());
     } else {
-      text = FillText("Error importing %s file.", extension) +
+      text = FillStatusText("Error importing %s file.", extension) +
              CUtil::BuildErrorList(
                  "", 0,
                  WithLine("Invalid XML: %s (line %u)", reader->GetXmlErrorText(), reader->GetXmlErrorLine()),

@@ -45,6 +45,7 @@ public:
 
 private:
   void _Run();
+  void _ReportUnfinishedRun(const std::string& reason) override;
 
   CStatusList m_statusList;
   std::string m_importPath;

@@ -9,28 +9,9 @@
 #include "link/CommsDevice.h"
 #include "resources/StringIds.h"
 #include "resources/StringTable.h"
+#include "threads/StatusText.h"
 #include "util/TraceLog.h"
 #include "util/Util.h"
-
-namespace {
-
-// A string-table pattern filled with text arguments.
-template <class... Args>
-std::string FillText(unsigned id, const Args&... args) {
-  const std::string pattern = LoadString(id);
-  const int needed = std::snprintf(nullptr, 0, pattern.c_str(), args.c_str()...);
-  if (needed <= 0) return {};
-  std::vector<char> buffer(static_cast<size_t>(needed) + 1);
-  std::snprintf(buffer.data(), buffer.size(), pattern.c_str(), args.c_str()...);
-  return std::string(buffer.data(), static_cast<size_t>(needed));
-}
-
-// "<product> on <port>" once the receiver has named itself, the port alone before.
-std::string LocationText(const std::string& product, const std::string& port) {
-  return product.empty() ? port : product + " on " + port;
-}
-
-}  // namespace
 
 CThreadTxDevice::CThreadTxDevice() : CThreadDevice(THREAD_TYPE_TXDEVICE) {}
 
@@ -46,9 +27,8 @@ bool CThreadTxDevice::StartThread(CMessageWindow* owner) {
 }
 
 void CThreadTxDevice::ResetThread() {
-  // A worker that has posted its completion is still on its way out; it
-  // must be gone before the list it used is emptied.
-  WaitForThread(std::chrono::seconds(5));
+  // The worker writes the lists until its run ends.
+  if (!_CanReset("CThreadTxDevice::ResetThread(): TX device thread is running.")) return;
   m_statusList.Clear();
   CThreadDevice::ResetThread();
 }
@@ -82,6 +62,15 @@ void CThreadTxDevice::_EndRun(int status) {
   _PostUpdate(THREAD_UPD_COMPLETE);
 }
 
+void CThreadTxDevice::_ReportUnfinishedRun(const std::string& reason) {
+  const std::string text = CUtil::BuildErrorList(LoadString(IDS_ERR_INTERNAL), 0, reason, 0, std::string());
+  m_statusList.SetLast(STATUS_ERROR, text);
+  m_errorList.Append(STATUS_ERROR, text);
+  _PostUpdate(THREAD_UPD_STATUS);
+  _AddFailure();
+  LogWrite(LOG_INFO, "TX device thread terminated.");
+}
+
 void CThreadTxDevice::_Run() {
   LogWrite(LOG_INFO, "TX device thread started.");
   CCommsDevice* const port = GetCurrentPort();
@@ -101,7 +90,7 @@ void CThreadTxDevice::_Run() {
   // Kept as copies: once the completion is posted the dialog may move the
   // search on, which rewrites the port object.
   const std::string portName = port->GetFriendlyName();
-  m_statusList.SetLast(STATUS_BUSY, FillText(IDS_STATUS_CONNECTING_ON, portName));
+  m_statusList.SetLast(STATUS_BUSY, FillStatusText(IDS_STATUS_CONNECTING_ON, portName));
   _PostUpdate(THREAD_UPD_STATUS);
 
   comms->ResetError();
@@ -116,7 +105,7 @@ void CThreadTxDevice::_Run() {
   if (!driver->OpenGpsDevice(GPS_DIRECTION_TX)) {
     const std::string location = LocationText(driver->GetDataSet().deviceDescription, portName);
     if (IsAbortRequested()) {
-      const std::string text = FillText(IDS_STATUS_TX_CONNECT_ABORTED, location);
+      const std::string text = FillStatusText(IDS_STATUS_TX_CONNECT_ABORTED, location);
       m_statusList.SetLast(STATUS_WARNING, text);
       m_errorList.Append(STATUS_WARNING, text);
       _EndRun(THREAD_ABORTED);
@@ -126,7 +115,7 @@ void CThreadTxDevice::_Run() {
     const bool unsupported = code == GARMIN_ERROR_UNSUPPORTED_LINK || code == ERROR_READ_FAULT;
     const int kind = unsupported ? STATUS_UNSUPPORTED : STATUS_WARNING;
     const std::string text =
-        FillText(unsupported ? IDS_STATUS_UNSUPPORTED_FOUND : IDS_STATUS_NO_DEVICE_ON, location);
+        FillStatusText(unsupported ? IDS_STATUS_UNSUPPORTED_FOUND : IDS_STATUS_NO_DEVICE_ON, location);
     m_statusList.SetLast(kind, text);
     m_errorList.Append(kind, text);
     _PostUpdate(THREAD_UPD_STATUS);
@@ -136,7 +125,7 @@ void CThreadTxDevice::_Run() {
 
   LogWrite(LOG_INFO, "GPS device opened: %s", portName.c_str());
   const std::string product = driver->GetDataSet().deviceDescription;
-  m_statusList.SetLast(STATUS_BUSY, FillText(IDS_STATUS_TX_PROGRESS, product, portName));
+  m_statusList.SetLast(STATUS_BUSY, FillStatusText(IDS_STATUS_TX_PROGRESS, product, portName));
   _PostUpdate(THREAD_UPD_STATUS);
 
   unsigned count = 0;
@@ -159,7 +148,7 @@ void CThreadTxDevice::_Run() {
 
   // An abort wins over whatever the transfer reported.
   if (IsAbortRequested()) {
-    const std::string text = FillText(IDS_STATUS_TX_ABORTED, product, portName);
+    const std::string text = FillStatusText(IDS_STATUS_TX_ABORTED, product, portName);
     m_statusList.SetLast(STATUS_WARNING, text);
     m_errorList.Append(STATUS_WARNING, text);
     _EndRun(THREAD_ABORTED);
@@ -170,7 +159,7 @@ void CThreadTxDevice::_Run() {
     LogWrite(LOG_ERROR, "Unable to transfer GPS data records");
     const uint32_t code = HRESULT_CODE(gpsError);
     if (code == GARMIN_ERROR_UNSUPPORTED_LINK) {
-      const std::string text = FillText(IDS_STATUS_UNSUPPORTED_DEVICE, product, portName);
+      const std::string text = FillStatusText(IDS_STATUS_UNSUPPORTED_DEVICE, product, portName);
       m_statusList.SetLast(STATUS_UNSUPPORTED, text);
       m_errorList.Append(STATUS_UNSUPPORTED, text);
     }
@@ -178,9 +167,9 @@ void CThreadTxDevice::_Run() {
     std::string text;
     if (code == ERROR_INVALID_DATA) {
       kind = STATUS_UNSUPPORTED;
-      text = FillText(IDS_STATUS_TX_INCOMPATIBLE, product, portName);
+      text = FillStatusText(IDS_STATUS_TX_INCOMPATIBLE, product, portName);
     } else {
-      text = CUtil::BuildErrorList(FillText(IDS_STATUS_TX_ERROR, product, portName), gpsError, gpsText,
+      text = CUtil::BuildErrorList(FillStatusText(IDS_STATUS_TX_ERROR, product, portName), gpsError, gpsText,
                                    commsError, commsText);
     }
     m_statusList.SetLast(kind, text);
@@ -191,7 +180,7 @@ void CThreadTxDevice::_Run() {
   }
 
   LogWrite(LOG_INFO, "%d GPS data records transferred", static_cast<int>(count));
-  m_statusList.SetLast(STATUS_DONE, FillText(IDS_STATUS_TX_DONE, product, portName));
+  m_statusList.SetLast(STATUS_DONE, FillStatusText(IDS_STATUS_TX_DONE, product, portName));
   _PostUpdate(THREAD_UPD_STATUS);
   _SetResult(1);
   _SetStatus(THREAD_TERMINATED);

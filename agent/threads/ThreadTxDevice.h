@@ -43,6 +43,7 @@ private:
   // at the same percent, is answered without a new progress update.
   static int TxProgressCallback(void* thread, int percent);
   void _Run();
+  void _ReportUnfinishedRun(const std::string& reason) override;
   // The end of a run that failed: the counters and the completion update.
   void _EndRun(int status);
 
