@@ -1,8 +1,8 @@
 // Receiving laps (A906) and runs (A1000), and the entry points of the linking
 // that ties them to the track log afterwards.
+#include "data/LapLinking.h"
 #include "garmin/GarminIds.h"
 #include "garmin/LapDecoders.h"
-#include "garmin/LapLinking.h"
 #include "garmin/RunDecoders.h"
 #include "garmin/RxCountedTransfer.h"
 #include "resources/StringIds.h"

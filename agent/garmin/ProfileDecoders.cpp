@@ -3,8 +3,8 @@
 #include <string>
 
 #include "data/GpsUnits.h"
+#include "data/Vocabulary.h"
 #include "garmin/PacketReader.h"
-#include "garmin/Vocabulary.h"
 #include "util/TraceLog.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "data/GpsUnits.h"
-#include "garmin/LapLinking.h"
+#include "data/LapLinking.h"
 #include "import/XmlValueScan.h"
 #include "resources/StringIds.h"
 

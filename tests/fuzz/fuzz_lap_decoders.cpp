@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "data/GpsDataSet.h"
+#include "data/LapLinking.h"
 #include "garmin/LapDecoders.h"
-#include "garmin/LapLinking.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CGpsDataSet set;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "data/GpsDataSet.h"
-#include "garmin/LapLinking.h"
+#include "data/LapLinking.h"
 #include "garmin/RunDecoders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "data/GpsDataSet.h"
-#include "garmin/LapLinking.h"
-#include "garmin/Vocabulary.h"
+#include "data/LapLinking.h"
+#include "data/Vocabulary.h"
 #include "link/GpsGarminSerial.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "RxDriverTestSupport.h"
-#include "garmin/LapLinking.h"
+#include "data/LapLinking.h"
 #include "garmin/TrackDecoders.h"
 #include "support/TestEnv.h"
 #include "util/TraceLog.h"

@@ -1,11 +1,11 @@
-#include "garmin/LapLinking.h"
+#include "data/LapLinking.h"
 
 #include <cstdlib>
 #include <string>
 
 #include "data/GpsDataSet.h"
 #include "data/GpsUnits.h"
-#include "garmin/Vocabulary.h"
+#include "data/Vocabulary.h"
 #include "util/TraceLog.h"
 
 namespace {
