@@ -7,11 +7,13 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliStatusPrinter.h"
 #include "data/GpsDataSet.h"
 #include "link/CommsDevice.h"
 #include "platform/InterruptSignal.h"
@@ -32,57 +34,6 @@ constexpr size_t kMaxTrackName = 50;
 struct SendChoice {
   std::set<int> tracks;              // empty: every track with points
   std::map<int, std::string> names;  // by track number
-};
-
-// Prints the lines of the transmit list that changed; on a terminal the line
-// of a running transfer stays open with its percentage rewritten in place.
-class CSendPrinter {
-public:
-  explicit CSendPrinter(bool terminal) : m_terminal(terminal) {}
-
-  void PrintChanges(const CStatusList& list) {
-    const std::vector<CStatusList::Entry> lines = list.GetAll();
-    for (size_t i = 0; i < lines.size(); ++i) {
-      if (i < m_shown.size() && m_shown[i] == lines[i]) continue;
-      _CloseOpenLine();
-      const std::string text = StatusLineToText(lines[i].text);
-      if (m_terminal && lines[i].text.find("<span id=\"Progress\">") != std::string::npos) {
-        m_progressLine = text;
-        std::printf("%s", text.c_str());
-      } else {
-        std::printf("%s\n", text.c_str());
-      }
-    }
-    m_shown = lines;
-    std::fflush(stdout);
-  }
-  void PrintProgress(int percent) {
-    if (m_progressLine.empty()) return;
-    // The line ends with the percentage the job first wrote ("0%").
-    const size_t cut = m_progressLine.rfind(": ");
-    std::printf("\r%s: %d%%", m_progressLine.substr(0, cut).c_str(), percent);
-    std::fflush(stdout);
-  }
-  void PrintNote(const std::string& text) {
-    _CloseOpenLine();
-    std::printf("%s\n", text.c_str());
-    std::fflush(stdout);
-  }
-  void Finish() {
-    _CloseOpenLine();
-    std::fflush(stdout);
-  }
-
-private:
-  void _CloseOpenLine() {
-    if (m_progressLine.empty()) return;
-    std::printf("\n");
-    m_progressLine.clear();
-  }
-
-  bool m_terminal;
-  std::vector<CStatusList::Entry> m_shown;
-  std::string m_progressLine;
 };
 
 // Includes and names the tracks as the track table's send button does; the
@@ -167,28 +118,25 @@ bool ImportFile(CThreadRxFile& reader, const std::string& file) {
   return outcome.result == 1 && reader.GetImportedData() != nullptr;
 }
 
+// The candidates of the transmit job as the dialog walks them, or only the
+// port named (listed or not), as every command takes --port.
 class CSendSearch {
 public:
-  CSendSearch(CThreadTxDevice& thread, CMessageWindow& window, const std::string& portFilter)
-      : m_thread(thread), m_window(window), m_portFilter(portFilter) {}
+  CSendSearch(CThreadTxDevice& thread, CMessageWindow& window, const std::string& port)
+      : m_thread(thread), m_window(window), m_namedPort(CSyncWorkflow::MakeNamedPort(port)) {}
 
-  // The next candidate that passes the port filter.
   bool FindCandidate(bool first) {
-    int found = first ? m_thread.GetFirstDevice(&m_window) : m_thread.GetNextDevice();
-    while (found != 0 && !_Passes(m_thread.GetCurrentPort())) found = m_thread.GetNextDevice();
-    return found != 0;
+    if (m_namedPort) {
+      return first && m_thread.SelectDevice(&m_window, m_namedPort.get(), m_thread.GetStatusList(),
+                                            THREAD_TYPE_TXDEVICE) != 0;
+    }
+    return (first ? m_thread.GetFirstDevice(&m_window) : m_thread.GetNextDevice()) != 0;
   }
 
 private:
-  bool _Passes(const CCommsDevice* port) const {
-    if (m_portFilter.empty()) return true;
-    return port != nullptr &&
-           (port->GetDevicePath() == m_portFilter || port->GetFriendlyName() == m_portFilter);
-  }
-
   CThreadTxDevice& m_thread;
   CMessageWindow& m_window;
-  std::string m_portFilter;
+  std::unique_ptr<CCommsDevice> m_namedPort;
 };
 
 int RunSend(const std::vector<std::string>& args) {
@@ -198,7 +146,7 @@ int RunSend(const std::vector<std::string>& args) {
   const bool portGiven = CliTakeOption(rest, "--port", port, error);
   if (!error.empty()) return CliUsageError(error);
   if (portGiven && port.empty()) return CliUsageError("option --port needs a port");
-  if (port.rfind("serial:", 0) == 0) port = port.substr(7);
+  if (!CliTakeBitRateOption(rest, error)) return CliUsageError(error);
   SendChoice choice;
   if (!ParseChoice(rest, choice, error)) return CliUsageError(error);
   if (rest.empty()) return CliUsageError("send needs a FILE");
@@ -207,7 +155,7 @@ int RunSend(const std::vector<std::string>& args) {
   if (!rest.empty()) return CliUsageError("unexpected argument '" + rest.front() + "'");
 
   CMessageWindow window;
-  CSendPrinter printer(CTerminal::IsStdoutTerminal());
+  CStatusPrinter printer(CTerminal::IsStdoutTerminal());
   CThreadTxDevice thread;
   bool stopRequested = false;
   // Ctrl+C does what the page's Cancel button does. Declared after the window
@@ -294,7 +242,7 @@ int RunSend(const std::vector<std::string>& args) {
 }
 
 const CCliRegistrar registrar(
-    {"send", "send FILE [--port PORT] [--track N]... [--name N=TEXT]...",
+    {"send", "send FILE [--port PORT] [--baud RATE] [--track N]... [--name N=TEXT]...",
      "send the tracks of an activity file (GPX, TCX/HST/CRS, KML) to the first receiver that takes them, or "
      "to "
      "the one on PORT; --track N sends only the tracks numbered N (all tracks with points otherwise), --name "

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliStatusPrinter.h"
 #include "platform/InterruptSignal.h"
 #include "platform/MessageWindow.h"
 #include "platform/Terminal.h"
@@ -19,118 +20,6 @@
 #include "threads/UploadWorkflow.h"
 
 namespace {
-
-// The status lines carry page markup: the progress element, bold text and
-// error lists. Tags go; each list item starts a new indented line.
-std::string PlainText(const std::string& html) {
-  std::string text;
-  for (size_t i = 0; i < html.size(); ++i) {
-    const char c = html[i];
-    if (c == '<') {
-      const size_t end = html.find('>', i);
-      if (end == std::string::npos) break;
-      const std::string tag = html.substr(i + 1, end - i - 1);
-      if (tag == "li" || tag.rfind("li ", 0) == 0) text += "\n  - ";
-      i = end;
-      continue;
-    }
-    if (c == '&') {
-      static const struct {
-        const char* entity;
-        char character;
-      } entities[] = {{"&amp;", '&'},  {"&lt;", '<'},   {"&gt;", '>'},
-                      {"&quot;", '"'}, {"&#39;", '\''}, {"&nbsp;", ' '}};
-      bool replaced = false;
-      for (const auto& e : entities) {
-        if (html.compare(i, std::char_traits<char>::length(e.entity), e.entity) == 0) {
-          text += e.character;
-          i += std::char_traits<char>::length(e.entity) - 1;
-          replaced = true;
-          break;
-        }
-      }
-      if (replaced) continue;
-    }
-    text += c;
-  }
-  return text;
-}
-
-// The line with the progress element showing percent instead of its start value.
-std::string WithProgress(const std::string& html, int percent) {
-  const std::string open = "<span id=\"Progress\">";
-  const size_t start = html.find(open);
-  if (start == std::string::npos) return html;
-  const size_t end = html.find("</span>", start);
-  if (end == std::string::npos) return html;
-  return html.substr(0, start + open.size()) + std::to_string(percent) + "%" + html.substr(end);
-}
-
-bool HasProgress(const std::string& html) {
-  return html.find("<span id=\"Progress\">") != std::string::npos;
-}
-
-// Prints the lines of a status list that changed since the last call, in
-// the order of the list. On a terminal the line of a running transfer stays
-// open and its percentage is rewritten in place.
-class CStatusPrinter {
-public:
-  explicit CStatusPrinter(bool terminal) : m_terminal(terminal) {}
-
-  void PrintChanges(const CStatusList& list) {
-    const std::vector<CStatusList::Entry> lines = list.GetAll();
-    for (size_t i = 0; i < lines.size(); ++i) {
-      if (i < m_shown.size() && m_shown[i] == lines[i]) continue;
-      _PrintLine(lines[i].text);
-    }
-    m_shown = lines;
-    std::fflush(stdout);
-  }
-
-  void PrintAll(const CStatusList& list) {
-    for (const CStatusList::Entry& line : list.GetAll()) _PrintLine(line.text);
-    m_shown = list.GetAll();
-    std::fflush(stdout);
-  }
-
-  void PrintProgress(int percent) {
-    if (!m_terminal || m_progressLine.empty()) return;
-    std::printf("\r%s", PlainText(WithProgress(m_progressLine, percent)).c_str());
-    std::fflush(stdout);
-  }
-
-  // A message of the tool's own between status lines.
-  void PrintNote(const std::string& text) {
-    _CloseOpenLine();
-    std::printf("%s\n", text.c_str());
-    std::fflush(stdout);
-  }
-
-  void Finish() {
-    _CloseOpenLine();
-    std::fflush(stdout);
-  }
-
-private:
-  void _PrintLine(const std::string& html) {
-    _CloseOpenLine();
-    if (m_terminal && HasProgress(html)) {
-      m_progressLine = html;
-      std::printf("%s", PlainText(html).c_str());
-      return;
-    }
-    std::printf("%s\n", PlainText(html).c_str());
-  }
-  void _CloseOpenLine() {
-    if (m_progressLine.empty()) return;
-    std::printf("\n");
-    m_progressLine.clear();
-  }
-
-  bool m_terminal;
-  std::vector<CStatusList::Entry> m_shown;
-  std::string m_progressLine;  // the transfer line left open on a terminal
-};
 
 std::string Plural(int count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);

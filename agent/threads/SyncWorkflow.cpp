@@ -92,17 +92,23 @@ void CSyncWorkflow::RegisterDeviceObjects() {
   CGpsDevice::RegisterDevice(&serialEngine);
 }
 
-void CSyncWorkflow::SetPortFilter(const std::string& port) {
-  m_portFilter = port.rfind("serial:", 0) == 0 ? port.substr(7) : port;
-  m_givenPort.reset();
-  if (m_portFilter.empty()) return;
-  if (m_portFilter.rfind("usb:", 0) == 0 || m_portFilter.rfind("usbsim:", 0) == 0) {
-    m_givenPort = std::make_unique<CCommsUsb>();
+std::unique_ptr<CCommsDevice> CSyncWorkflow::MakeNamedPort(const std::string& port) {
+  const std::string path = port.rfind("serial:", 0) == 0 ? port.substr(7) : port;
+  if (path.empty()) return nullptr;
+  std::unique_ptr<CCommsDevice> named;
+  if (path.rfind("usb:", 0) == 0 || path.rfind("usbsim:", 0) == 0) {
+    named = std::make_unique<CCommsUsb>();
   } else {
-    m_givenPort = std::make_unique<CCommsSerial>();
+    named = std::make_unique<CCommsSerial>();
   }
-  m_givenPort->SetDevicePath(m_portFilter);
-  m_givenPort->SetFriendlyName(m_portFilter);
+  named->SetDevicePath(path);
+  named->SetFriendlyName(path);
+  return named;
+}
+
+void CSyncWorkflow::SetPortFilter(const std::string& port) {
+  m_givenPort = MakeNamedPort(port);
+  m_portFilter = m_givenPort ? m_givenPort->GetDevicePath() : std::string();
 }
 
 bool CSyncWorkflow::_FindCandidate(bool first) {

@@ -67,6 +67,10 @@ public:
   // prefix ignored) or a USB receiver (usb:... or usbsim:...). Empty: every
   // port the search finds.
   void SetPortFilter(const std::string& port);
+  // A communications object of the port's kind pointed at the port named
+  // (a device path, "serial:PATH", "usb:..." or "usbsim:..."), for a job's
+  // SelectDevice; null for an empty name.
+  static std::unique_ptr<CCommsDevice> MakeNamedPort(const std::string& port);
 
   // A new search: resets the job, reads the history and starts the job on
   // the first candidate. False when there is none; the status list then

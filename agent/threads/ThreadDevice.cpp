@@ -23,6 +23,15 @@ bool GuidMatches(const CommsGuid& guid, const CCommsDevice& port) {
 
 CThreadDevice::CThreadDevice(ThreadType threadType) : CThread(threadType) {}
 
+void CThreadDevice::_AimDriver(const CCommsDevice& port, CGpsDevice& driver, unsigned timeout) {
+  CCommsDevice* const comms = driver.GetCommsDevice();
+  comms->ResetError();
+  comms->SetDevicePath(port.GetDevicePath());
+  comms->SetFriendlyName(port.GetFriendlyName());
+  comms->SetTimeout(timeout);
+  driver.ResetError();
+}
+
 bool CThreadDevice::IsDriverForPort(CGpsDevice& driver, const CCommsDevice& port) {
   const CCommsDevice* own = driver.GetCommsDevice();
   if (own == nullptr) return false;

@@ -43,6 +43,9 @@ protected:
   // The device jobs count their runs: success when a run ends with success.
   void _AddSuccess() { ++m_successCount; }
   void _AddFailure() { ++m_failureCount; }
+  // Points the driver's own port at the current port (path, name, the
+  // Timeout setting) and clears both objects' errors of an earlier run.
+  static void _AimDriver(const CCommsDevice& port, CGpsDevice& driver, unsigned timeout);
 
 private:
   // Writes the port's status line and tells the dialog.

@@ -125,11 +125,7 @@ void CThreadRxDevice::_Run() {
   m_statusList.SetLast(STATUS_BUSY, FillStatusText(IDS_STATUS_CONNECTING_ON, portName));
   _PostUpdate(THREAD_UPD_STATUS);
 
-  comms->ResetError();
-  comms->SetDevicePath(port->GetDevicePath());
-  comms->SetFriendlyName(portName);
-  comms->SetTimeout(timeout);
-  driver->ResetError();
+  _AimDriver(*port, *driver, timeout);
   driver->SetRxProgressCallback(&ProgressCallback, static_cast<CThread*>(this));
   driver->SetTxProgressCallback(nullptr, nullptr);
 

@@ -93,11 +93,7 @@ void CThreadTxDevice::_Run() {
   m_statusList.SetLast(STATUS_BUSY, FillStatusText(IDS_STATUS_CONNECTING_ON, portName));
   _PostUpdate(THREAD_UPD_STATUS);
 
-  comms->ResetError();
-  comms->SetDevicePath(port->GetDevicePath());
-  comms->SetFriendlyName(portName);
-  comms->SetTimeout(timeout);
-  driver->ResetError();
+  _AimDriver(*port, *driver, timeout);
   driver->SetRxProgressCallback(nullptr, nullptr);
   m_lastPercent = -1;
   driver->SetTxProgressCallback(&TxProgressCallback, static_cast<CThread*>(this));
