@@ -142,7 +142,7 @@ void CCommsDevice::AppendDeviceList_win2k(const CommsGuid& guid) {
     SetLastError(error == ERROR_DLL_INIT_FAILED ? HRESULT_FROM_WIN32(error) : E_HANDLE, IDS_ERR_USB_INIT);
   }
   for (const SkippedPort& skipped : m_enumerator.Skipped()) {
-    LogWrite(LOG_INFO, "Comms device in use or not permitted (skipped): %s, %s, error=%u",
+    LogWrite(LOG_INFO, "Comms device in use, not permitted or gone (skipped): %s, %s, error=%u",
              skipped.port.friendlyName.c_str(), skipped.port.path.c_str(), skipped.error);
   }
   for (const PortEntry& port : ports) _AppendDevice(port.path, port.friendlyName);

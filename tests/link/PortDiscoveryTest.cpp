@@ -68,23 +68,22 @@ private:
   std::vector<std::unique_ptr<linktest::CPtyPeer>> m_peers;
 };
 
-// USB buses whose library may fail to start and whose receivers answer a
-// claim with a set error (0: free).
+// USB buses whose library may fail to start, with receivers that answer a
+// claim with a set error (absent: free).
 class CFakeUsbBus : public CUsbReceiverBus {
 public:
   uint32_t startError = 0;
-  std::map<std::string, uint32_t> claimErrors;  // path -> error, in path order
+  std::vector<std::string> receivers;
+  std::map<std::string, uint32_t> claimErrors;
 
-  uint32_t ListReceivers(std::vector<UsbDeviceInfo>& receivers) override {
+  uint32_t ListReceivers(std::vector<UsbDeviceInfo>& found) override {
     if (startError != 0) return startError;
-    for (const auto& [path, error] : claimErrors) {
-      if (path.rfind("usb:", 0) == 0) receivers.push_back({path, "Receiver " + path});
-    }
+    for (const std::string& path : receivers) found.push_back({path, "Receiver " + path});
     return 0;
   }
   uint32_t TryClaim(const std::string& path) override {
     const auto it = claimErrors.find(path);
-    return it == claimErrors.end() ? ERROR_FILE_NOT_FOUND : it->second;
+    return it == claimErrors.end() ? 0 : it->second;
   }
 };
 
@@ -277,6 +276,7 @@ TEST_F(CommsDiscoveryTest, UsbSearchSkipsReceiversItCannotTake) {
   struct Case {
     const char* legend;
     uint32_t startError;
+    std::vector<std::string> receivers;
     std::map<std::string, uint32_t> claimErrors;
     std::string extraPorts;
     std::vector<std::string> listed;
@@ -286,20 +286,23 @@ TEST_F(CommsDiscoveryTest, UsbSearchSkipsReceiversItCannotTake) {
   const Case cases[] = {
       {"forbidden and held receivers skipped, the free one listed",
        0,
-       {{"usb:001:004", ERROR_ACCESS_DENIED}, {"usb:001:005", ERROR_BUSY}, {"usb:002:003", 0}},
+       {"usb:001:004", "usb:001:005", "usb:002:003"},
+       {{"usb:001:004", ERROR_ACCESS_DENIED}, {"usb:001:005", ERROR_BUSY}},
        "",
        {"usb:002:003"},
        S_OK,
        2},
       {"a held receiver named by hand is skipped too",
        0,
+       {},
        {{"usb:003:001", ERROR_BUSY}},
        "usb:003:001;usbsim:/run/sim",
        {"usbsim:/run/sim"},
        S_OK,
-       2},
+       1},
       {"library does not start",
        ERROR_DLL_INIT_FAILED,
+       {"usb:001:004"},
        {},
        "usbsim:/run/sim",
        {"usbsim:/run/sim"},
@@ -312,6 +315,7 @@ TEST_F(CommsDiscoveryTest, UsbSearchSkipsReceiversItCannotTake) {
     ASSERT_TRUE(LogEnable(LOG_DEBUG, traceDir.Path().string()));
     CFakeUsbBus bus;
     bus.startError = c.startError;
+    bus.receivers = c.receivers;
     bus.claimErrors = c.claimErrors;
     CPortEnumerator enumerator;
     enumerator.SetUsbBus(&bus);
