@@ -1,5 +1,7 @@
 #include "cli/CliPorts.h"
 
+#include <cstdio>
+
 #include "garmin/GarminErrors.h"
 #include "link/CommsSerial.h"
 #include "link/GpsGarminSerial.h"
@@ -45,6 +47,9 @@ std::vector<CandidatePort> CandidatePorts(bool portGiven, const std::string& por
   for (bool found = usb.FindFirstCommsDevice(); found; found = usb.FindNextCommsDevice()) {
     candidates.push_back({usb.GetDevicePath(), usb.GetFriendlyName(), true});
   }
+  // The search goes on with the other kind, but the user learns why no USB
+  // receiver could be found.
+  if (usb.GetLastError() != S_OK) std::fprintf(stderr, "qvagent-cli: %s\n", usb.GetErrorMessage().c_str());
   CCommsSerial serial;
   for (bool found = serial.FindFirstCommsDevice(); found; found = serial.FindNextCommsDevice()) {
     candidates.push_back({serial.GetDevicePath(), serial.GetFriendlyName(), false});

@@ -28,6 +28,7 @@ int RunPorts(const std::vector<std::string>& args) {
   for (bool found = usb.FindFirstCommsDevice(); found; found = usb.FindNextCommsDevice()) {
     PrintPort(usb.GetDevicePath(), usb.GetFriendlyName(), PortKind::Usb);
   }
+  if (usb.GetLastError() != S_OK) std::fprintf(stderr, "qvagent-cli: %s\n", usb.GetErrorMessage().c_str());
   std::fflush(stdout);
   return CLI_OK;
 }

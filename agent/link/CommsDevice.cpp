@@ -102,6 +102,8 @@ void CCommsDevice::SetInterfaceGuid(const CommsGuid& guid) {
 
 bool CCommsDevice::FindFirstCommsDevice() {
   LogWrite(LOG_INFO, "CCommsDevice::FindFirstCommsDevice()");
+  // Each search reports its own failure, not one of a search before.
+  ResetError();
   m_deviceList.RemoveAll();
   const uint32_t platform = CUtil::GetPlatformId();
   const uint32_t major = CUtil::GetMajorVersion();
@@ -133,8 +135,16 @@ void CCommsDevice::AppendDeviceList_win2k(const CommsGuid& guid) {
   if (!PortKindOfGuid(guid, kind)) return;
   std::vector<PortEntry> ports;
   // Ports named in the settings are listed even when the system's own list
-  // cannot be read; the failure is kept for the caller to see.
-  if (!m_enumerator.Enumerate(kind, CUtil::GetDevicePorts(), ports)) SetLastError(E_HANDLE, IDS_ERR_USB_INIT);
+  // cannot be read; the failure is kept for the caller to see. A USB library
+  // that does not start is told apart from a list that cannot be read.
+  if (!m_enumerator.Enumerate(kind, CUtil::GetDevicePorts(), ports)) {
+    const uint32_t error = m_enumerator.LastError();
+    SetLastError(error == ERROR_DLL_INIT_FAILED ? HRESULT_FROM_WIN32(error) : E_HANDLE, IDS_ERR_USB_INIT);
+  }
+  for (const SkippedPort& skipped : m_enumerator.Skipped()) {
+    LogWrite(LOG_INFO, "Comms device in use, not permitted or gone (skipped): %s, %s, error=%u",
+             skipped.port.friendlyName.c_str(), skipped.port.path.c_str(), skipped.error);
+  }
   for (const PortEntry& port : ports) _AppendDevice(port.path, port.friendlyName);
 }
 

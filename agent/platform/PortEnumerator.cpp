@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "platform/SerialPort.h"
-#include "platform/UsbTransport.h"
+#include "platform/UsbReceiverBus.h"
 #include "platform/Win32Errors.h"
 
 namespace fs = std::filesystem;
@@ -97,12 +97,18 @@ std::vector<PortEntry> CPortEnumerator::ParseExtraPorts(const std::string& text)
 
 bool CPortEnumerator::Enumerate(PortKind kind, const std::string& extraPorts, std::vector<PortEntry>& ports) {
   m_lastError = 0;
+  m_skipped.clear();
   const bool listed = kind == PortKind::Serial ? _AppendSerialPorts(ports) : _AppendUsbPorts(ports);
   for (PortEntry& extra : ParseExtraPorts(extraPorts)) {
     if (extra.kind != kind) continue;
     // A serial port named by hand is skipped like a listed one when it is
     // gone or another program holds it.
     if (kind == PortKind::Serial && !CSerialPort::IsAvailable(extra.path)) continue;
+    // So is a USB receiver named by hand; the simulated one has no bus.
+    if (kind == PortKind::Usb && StartsWith(extra.path, "usb:")) {
+      _AppendClaimableUsbPort(std::move(extra), ports);
+      continue;
+    }
     ports.push_back(std::move(extra));
   }
   return listed;
@@ -136,10 +142,33 @@ bool CPortEnumerator::_AppendSerialPorts(std::vector<PortEntry>& ports) {
   return true;
 }
 
+CUsbReceiverBus& CPortEnumerator::_UsbBus() const {
+  return m_usbBus != nullptr ? *m_usbBus : CUsbReceiverBus::System();
+}
+
 bool CPortEnumerator::_AppendUsbPorts(std::vector<PortEntry>& ports) {
-  for (const UsbDeviceInfo& device : CUsbTransport::Enumerate()) {
-    ports.push_back({device.path, device.friendlyName, PortKind::Usb});
+  std::vector<UsbDeviceInfo> receivers;
+  const uint32_t error = _UsbBus().ListReceivers(receivers);
+  if (error != 0) {
+    m_lastError = error;
+    return false;
   }
+  for (UsbDeviceInfo& receiver : receivers) {
+    _AppendClaimableUsbPort({std::move(receiver.path), std::move(receiver.friendlyName), PortKind::Usb},
+                            ports);
+  }
+  return true;
+}
+
+bool CPortEnumerator::_AppendClaimableUsbPort(PortEntry port, std::vector<PortEntry>& ports) {
+  // Listing a receiver that then fails to open would stop the search on it
+  // with an error instead of trying the next port.
+  const uint32_t error = _UsbBus().TryClaim(port.path);
+  if (error != 0) {
+    m_skipped.push_back({std::move(port), error});
+    return false;
+  }
+  ports.push_back(std::move(port));
   return true;
 }
 

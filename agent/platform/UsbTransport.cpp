@@ -7,7 +7,3 @@ std::unique_ptr<CUsbTransport> CUsbTransport::Create(const std::string& path) {
   if (path.rfind("usbsim:", 0) == 0) return std::make_unique<CUsbTransportSocket>();
   return std::make_unique<CUsbTransportLibusb>();
 }
-
-std::vector<UsbDeviceInfo> CUsbTransport::Enumerate() {
-  return CUsbTransportLibusb::EnumerateDevices();
-}

@@ -29,10 +29,6 @@ public:
   // anything else the libusb one. Nothing is opened yet.
   static std::unique_ptr<CUsbTransport> Create(const std::string& path);
 
-  // The Garmin receivers on the USB buses. A machine without any (or without
-  // USB access) gives an empty list, never an error.
-  static std::vector<UsbDeviceInfo> Enumerate();
-
   // Every operation returns 0 or the Win32 number of the failure:
   // ERROR_TIMEOUT when nothing moved in time, ERROR_DEVICE_NOT_CONNECTED when
   // the receiver is gone, ERROR_INVALID_HANDLE when not open, ...

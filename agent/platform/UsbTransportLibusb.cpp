@@ -44,20 +44,13 @@ uint32_t Win32FromLibusb(int code) {
   }
 }
 
-std::string PathOf(libusb_device* device) {
-  char path[32];
-  std::snprintf(path, sizeof path, "usb:%03u:%03u", libusb_get_bus_number(device),
-                libusb_get_device_address(device));
-  return path;
-}
+}  // namespace
 
-bool IsGarminReceiver(libusb_device* device) {
+bool CUsbTransportLibusb::IsGarminReceiver(libusb_device* device) {
   libusb_device_descriptor descriptor{};
   if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS) return false;
   return descriptor.idVendor == kGarminUsbVendor && descriptor.idProduct == kGarminUsbProduct;
 }
-
-}  // namespace
 
 CUsbTransportLibusb::~CUsbTransportLibusb() {
   Close();
@@ -72,33 +65,6 @@ bool CUsbTransportLibusb::ParsePath(const std::string& path, int& bus, int& addr
   bus = static_cast<int>(b);
   address = static_cast<int>(a);
   return true;
-}
-
-std::vector<UsbDeviceInfo> CUsbTransportLibusb::EnumerateDevices() {
-  std::vector<UsbDeviceInfo> found;
-  libusb_context* context = nullptr;
-  // No USB subsystem (a container, a machine without buses) simply lists nothing.
-  if (libusb_init(&context) != LIBUSB_SUCCESS) return found;
-  libusb_device** list = nullptr;
-  const ssize_t count = libusb_get_device_list(context, &list);
-  for (ssize_t i = 0; i < count; ++i) {
-    libusb_device* device = list[i];
-    if (!IsGarminReceiver(device)) continue;
-    UsbDeviceInfo info{PathOf(device), "Garmin USB GPS"};
-    libusb_device_handle* handle = nullptr;
-    libusb_device_descriptor descriptor{};
-    if (libusb_get_device_descriptor(device, &descriptor) == LIBUSB_SUCCESS && descriptor.iProduct != 0 &&
-        libusb_open(device, &handle) == LIBUSB_SUCCESS) {
-      unsigned char product[128];
-      const int n = libusb_get_string_descriptor_ascii(handle, descriptor.iProduct, product, sizeof product);
-      if (n > 0) info.friendlyName.assign(reinterpret_cast<const char*>(product), static_cast<size_t>(n));
-      libusb_close(handle);
-    }
-    found.push_back(std::move(info));
-  }
-  if (count >= 0) libusb_free_device_list(list, 1);
-  libusb_exit(context);
-  return found;
 }
 
 uint32_t CUsbTransportLibusb::Open(const std::string& path) {

@@ -4,6 +4,7 @@
 #include "platform/UsbTransport.h"
 
 struct libusb_context;
+struct libusb_device;
 struct libusb_device_handle;
 
 class CUsbTransportLibusb : public CUsbTransport {
@@ -11,7 +12,8 @@ public:
   CUsbTransportLibusb() = default;
   ~CUsbTransportLibusb() override;
 
-  static std::vector<UsbDeviceInfo> EnumerateDevices();
+  // A Garmin receiver by its vendor and product ids.
+  static bool IsGarminReceiver(libusb_device* device);
   // "usb:BUS:ADDRESS" into its numbers; false for any other shape.
   static bool ParsePath(const std::string& path, int& bus, int& address);
 

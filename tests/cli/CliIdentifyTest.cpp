@@ -50,6 +50,21 @@ TEST(CliIdentify, FindsTheReceiverThroughTheExtraPortsSetting) {
   const auto r = RunProgram({QV_CLI_PATH, "identify"});
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("Product ID: 484\n"), std::string::npos) << r.out;
+
+  // A USB library that does not start is said, and the serial receiver is
+  // still found.
+  qvtest::CScopedEnv preload("LD_PRELOAD", std::string(QV_LIBUSB_INIT_FAILS_PATH));
+  qvtest::CScopedEnv asan("ASAN_OPTIONS", std::string("verify_asan_link_order=0"));
+  for (const char* command : {"ports", "identify"}) {
+    SCOPED_TRACE(command);
+    const auto failed = RunProgram({QV_CLI_PATH, command});
+    EXPECT_EQ(failed.exitCode, 0) << failed.out << failed.err;
+    EXPECT_NE(failed.out.find(command == std::string("ports") ? pty : "Product ID: 484\n"), std::string::npos)
+        << failed.out;
+    EXPECT_NE(failed.err.find("qvagent-cli: Unable to initialize USB communications device\n"),
+              std::string::npos)
+        << failed.err;
+  }
 }
 
 TEST(CliIdentify, ASilentReceiverIsReportedWithTheSystemsOwnText) {

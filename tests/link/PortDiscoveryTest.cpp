@@ -12,11 +12,14 @@
 #include "PtyPeer.h"
 #include "link/CommsRegistry.h"
 #include "link/CommsSerial.h"
+#include "link/GpsGarminUsb.h"
 #include "platform/PortEnumerator.h"
 #include "platform/SerialPort.h"
+#include "platform/UsbReceiverBus.h"
 #include "resources/StringIds.h"
 #include "resources/StringTable.h"
 #include "support/TestEnv.h"
+#include "util/TraceLog.h"
 #include "util/Util.h"
 
 namespace fs = std::filesystem;
@@ -65,6 +68,25 @@ private:
   std::vector<std::unique_ptr<linktest::CPtyPeer>> m_peers;
 };
 
+// USB buses whose library may fail to start, with receivers that answer a
+// claim with a set error (absent: free).
+class CFakeUsbBus : public CUsbReceiverBus {
+public:
+  uint32_t startError = 0;
+  std::vector<std::string> receivers;
+  std::map<std::string, uint32_t> claimErrors;
+
+  uint32_t ListReceivers(std::vector<UsbDeviceInfo>& found) override {
+    if (startError != 0) return startError;
+    for (const std::string& path : receivers) found.push_back({path, "Receiver " + path});
+    return 0;
+  }
+  uint32_t TryClaim(const std::string& path) override {
+    const auto it = claimErrors.find(path);
+    return it == claimErrors.end() ? 0 : it->second;
+  }
+};
+
 std::vector<std::string> Describe(const std::vector<PortEntry>& ports) {
   std::vector<std::string> lines;
   for (const PortEntry& p : ports) {
@@ -111,10 +133,6 @@ TEST(PortEnumerator, ListsRealSerialPortsWithTheirNames) {
                                  "ttyUSB0 | Garmin USB-Serial Cable (ttyUSB0) | serial",
                              }));
   EXPECT_EQ(ports[0].path, (tree.Dev() / "rfcomm0").string());
-
-  std::vector<PortEntry> usb;
-  EXPECT_TRUE(enumerator.Enumerate(PortKind::Usb, "", usb));
-  for (const PortEntry& p : usb) EXPECT_EQ(p.kind, PortKind::Usb);
 }
 
 TEST(PortEnumerator, ExtraPortsOfTheSettings) {
@@ -146,6 +164,8 @@ TEST(PortEnumerator, ExtraPortsOfTheSettings) {
   CSerialPort holder;
   ASSERT_EQ(holder.Open(held.SlavePath()), SerialStatus::Ok);
   CPortEnumerator missingSys("/nonexistent/sys/class/tty", "/nonexistent/dev");
+  CFakeUsbBus noReceivers;
+  missingSys.SetUsbBus(&noReceivers);
   std::vector<PortEntry> ports;
   const std::string extra =
       "serial:" + free.SlavePath() + ";" + held.SlavePath() + ";/nonexistent/ttyX;usbsim:/s";
@@ -154,9 +174,8 @@ TEST(PortEnumerator, ExtraPortsOfTheSettings) {
   ASSERT_EQ(ports.size(), 1u);
   EXPECT_EQ(ports[0].path, free.SlavePath());
   ports.clear();
-  // Receivers on the machine's own USB buses come first, the extra port last.
   EXPECT_TRUE(missingSys.Enumerate(PortKind::Usb, extra, ports));
-  ASSERT_FALSE(ports.empty());
+  ASSERT_EQ(ports.size(), 1u);
   EXPECT_EQ(ports.back().path, "usbsim:/s");
   EXPECT_EQ(ports.back().kind, PortKind::Usb);
 }
@@ -248,6 +267,78 @@ TEST_F(CommsDiscoveryTest, UnreadablePortListKeepsTheExtraPortsAndTheError) {
   EXPECT_EQ(serial.GetDevicePath(), sim.SlavePath());
   EXPECT_EQ(serial.GetLastError(), E_HANDLE);
   EXPECT_EQ(serial.GetErrorMessage(), LoadString(IDS_ERR_USB_INIT));
+}
+
+// Receivers that another program holds or that the user may not open are
+// left out with a trace line, as serial ports in use are; a USB library that
+// does not start is reported, and ports named by hand are still listed.
+TEST_F(CommsDiscoveryTest, UsbSearchSkipsReceiversItCannotTake) {
+  struct Case {
+    const char* legend;
+    uint32_t startError;
+    std::vector<std::string> receivers;
+    std::map<std::string, uint32_t> claimErrors;
+    std::string extraPorts;
+    std::vector<std::string> listed;
+    HRESULT error;
+    size_t skippedLines;
+  };
+  const Case cases[] = {
+      {"forbidden and held receivers skipped, the free one listed",
+       0,
+       {"usb:001:004", "usb:001:005", "usb:002:003"},
+       {{"usb:001:004", ERROR_ACCESS_DENIED}, {"usb:001:005", ERROR_BUSY}},
+       "",
+       {"usb:002:003"},
+       S_OK,
+       2},
+      {"a held receiver named by hand is skipped too",
+       0,
+       {},
+       {{"usb:003:001", ERROR_BUSY}},
+       "usb:003:001;usbsim:/run/sim",
+       {"usbsim:/run/sim"},
+       S_OK,
+       1},
+      {"library does not start",
+       ERROR_DLL_INIT_FAILED,
+       {"usb:001:004"},
+       {},
+       "usbsim:/run/sim",
+       {"usbsim:/run/sim"},
+       HRESULT_FROM_WIN32(ERROR_DLL_INIT_FAILED),
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.legend);
+    qvtest::CTempDir traceDir;
+    ASSERT_TRUE(LogEnable(LOG_DEBUG, traceDir.Path().string()));
+    CFakeUsbBus bus;
+    bus.startError = c.startError;
+    bus.receivers = c.receivers;
+    bus.claimErrors = c.claimErrors;
+    CPortEnumerator enumerator;
+    enumerator.SetUsbBus(&bus);
+    CUtil::SetDevicePorts(c.extraPorts);
+    CGpsGarminUsb gps;
+    CCommsDevice& usb = *gps.GetCommsDevice();
+    usb.SetPortEnumerator(enumerator);
+    std::vector<std::string> listed;
+    for (bool found = usb.FindFirstCommsDevice(); found; found = usb.FindNextCommsDevice()) {
+      listed.push_back(usb.GetDevicePath());
+    }
+    const std::string trace = qvtest::ReadFile(LogPath());
+    LogClose();
+    EXPECT_EQ(listed, c.listed);
+    EXPECT_EQ(usb.GetLastError(), c.error);
+    EXPECT_EQ(usb.GetErrorMessage(), c.error == S_OK ? "" : LoadString(IDS_ERR_USB_INIT));
+    size_t lines = 0;
+    for (size_t at = trace.find("(skipped): "); at != std::string::npos;
+         at = trace.find("(skipped): ", at + 1)) {
+      ++lines;
+    }
+    EXPECT_EQ(lines, c.skippedLines) << trace;
+  }
 }
 
 TEST_F(CommsDiscoveryTest, OldSystemsWalkTheEnumTree) {

@@ -166,10 +166,4 @@ TEST(UsbTransport, PathShapes) {
   EXPECT_FALSE(CUsbTransportLibusb::ParsePath("usb:300:1", bus, address));
 }
 
-TEST(UsbTransport, EnumerationOnAMachineWithoutReceiversIsEmpty) {
-  // Whatever the machine, the call must return; here there is no receiver.
-  const auto devices = CUsbTransport::Enumerate();
-  for (const auto& d : devices) EXPECT_EQ(d.path.rfind("usb:", 0), 0u);
-}
-
 }  // namespace
