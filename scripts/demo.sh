@@ -4,6 +4,8 @@
 # inbox page, and the agent configured to both in a throw-away home. Runs until
 # Ctrl+C (or until the windowed agent ends); then stops everything it started
 # and removes the home. scripts/start.sh --demo builds first and comes here.
+#   scripts/demo.sh [--no-browser]  --no-browser: the agent prints its start page's
+#                                   address instead of opening a browser
 #
 # Environment: QV_DEMO_BUILD  the build folder with the programs (default build/release)
 #              QV_DEMO_PORT   the service's port (default: any free one)
@@ -17,6 +19,14 @@ agent=${QV_DEMO_AGENT:-$build/agent/app/qvagent}
 sim="$build/tests/sim/garmin-sim"
 service="$build/tests/service/qv-reference-service"
 scenario="$top/tests/data/sim/demo_week.json"
+browser=yes
+case "${1:-}" in
+  "") ;;
+  --no-browser) browser=no ;;
+  *) echo "usage: scripts/demo.sh [--no-browser]" >&2; exit 2 ;;
+esac
+# Without a display there is no browser to open.
+[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || browser=no
 
 for program in "$cli" "$sim" "$service"; do
   [ -x "$program" ] || { echo "demo: $program is missing; run scripts/start.sh --demo" >&2; exit 1; }
@@ -87,8 +97,8 @@ echo "  throw-away home:    $home"
 echo "  inbox:              $inbox"
 
 if [ -x "$agent" ]; then
-  # The windowed agent opens the browser on its start page when there is a display.
-  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then "$agent" & else "$agent" --no-browser & fi
+  # The windowed agent opens the browser on its start page, or prints its address.
+  if [ "$browser" = yes ]; then "$agent" & else "$agent" --no-browser & fi
   pids+=($!)
   echo "Close the agent or press Ctrl+C to stop the demo."
   wait "${pids[-1]}" || true

@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer and runs every test; then runs the thread and
 # link tests under ThreadSanitizer and every fuzz target briefly; last builds
 # the optimised flavour with the benchmarks, which the README's walk-through
-# and the packagers use. Exits non-zero on any failure.
+# uses, and packages that same build. Exits non-zero on any failure.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
@@ -37,5 +37,5 @@ echo "== Optimised build with the benchmarks"
 # The optimiser finds warnings the unoptimised flavours do not; built only.
 "$top/scripts/build.sh" release
 
-echo "== The Debian package: built, inspected, qvagent-cli run from it"
-"$top/scripts/package.sh" | tail -n 2
+echo "== The Debian package from the optimised build: inspected, both programs run from it"
+"$top/scripts/package.sh" "$top/build/release" | tail -n 3

@@ -177,6 +177,10 @@ void CQVAgentDlg::OnClick(const std::string& id) {
     _Go(STATE_INTRO, PAGE_INTRO);
   } else if (id == "LinkFileAssoc") {
     CDlgFileAssociations::Show(m_view, CUtil::GetModulePath());
+  } else if (id == "LinkAbout") {
+    // Without a notification-area icon its menu cannot open the About box;
+    // the start page's link can.
+    ShowAboutBox();
   }
 }
 

@@ -40,6 +40,19 @@ TEST(QVAgentDlg, SavedPreferencesApplyTheTaskbarIcon) {
   EXPECT_TRUE(std::filesystem::exists(CUtil::GetStartupShortcutPath()));
 }
 
+// The start page's About link shows the program's version and stays on the page.
+TEST(QVAgentDlg, TheStartPageOpensTheAboutBox) {
+  CDlgRig rig;
+  rig.dlg->Start("");
+  ASSERT_TRUE(rig.Settle());
+  rig.Click("LinkAbout");
+  ASSERT_TRUE(rig.Settle());
+  EXPECT_EQ(rig.view.GetPage(), 105u);
+  ASSERT_EQ(rig.view.Overlays().size(), 1u);
+  EXPECT_EQ(rig.view.Overlays().front().kind, "about");
+  EXPECT_EQ(rig.view.Overlays().front().text, "Tavelnor Agent Version " + CUtil::GetVersion());
+}
+
 // With MultipleDevices off the search stops after the first receiver that
 // delivered: one document, the second receiver never asked.
 TEST(QVAgentDlg, WithoutMultipleDevicesOneReceiverIsRead) {
