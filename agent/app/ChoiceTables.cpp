@@ -17,6 +17,7 @@
 #include "platform/HtmlView.h"
 #include "resources/StringIds.h"
 #include "resources/StringTable.h"
+#include "util/Util.h"
 
 namespace {
 
@@ -89,9 +90,10 @@ void BuildActivityTable(CHtmlView& view, const CGpsDataSet& data) {
       if (start < 1 || end < 1 || end < start) continue;
       const std::string checkId = "check" + std::to_string(counter);
       const std::string date = firstTime->Format(UNIT_LOCALTIME);
-      std::string html = FillFragment(
-          IDS_HTML_ACTIVITY_ROW, {checkId, segment->included != 0 ? "checked" : "",
-                                  EscapeHtml(Sport(data, *track)), EscapeHtml(date), Duration(end - start)});
+      std::string html =
+          FillFragment(IDS_HTML_ACTIVITY_ROW, {checkId, segment->included != 0 ? "checked" : "",
+                                               CUtil::EscapeMarkup(Sport(data, *track)),
+                                               CUtil::EscapeMarkup(date), Duration(end - start)});
       InsertSorted(rows, {start, std::move(html), checkId, segment->first, segment->last});
     }
   }
@@ -129,8 +131,8 @@ void BuildTrackTable(CHtmlView& view, const CGpsDataSet& data) {
     const std::string number = std::to_string(counter);
     const std::string checkId = "check" + number;
     std::string html =
-        FillFragment(IDS_HTML_TRACK_ROW, {checkId, included ? "checked" : "", EscapeHtml(date),
-                                          "text" + number, EscapeHtml(track->ident), "Track",
+        FillFragment(IDS_HTML_TRACK_ROW, {checkId, included ? "checked" : "", CUtil::EscapeMarkup(date),
+                                          "text" + number, CUtil::EscapeMarkup(track->ident), "Track",
                                           std::to_string(track->GetPoints().GetCount()) + " track points"});
     InsertSorted(rows, {UnixTimeOf(time), std::move(html), checkId, first, track->GetPoints().GetTail()});
   }

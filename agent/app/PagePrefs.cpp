@@ -23,7 +23,7 @@ std::string ReadValue(CHtmlView& view, const char* id) {
 }  // namespace
 
 void FillPreferences(CHtmlView& view) {
-  view.SetInnerHtml("Version", EscapeHtml(CUtil::GetVersion()));
+  view.SetInnerHtml("Version", CUtil::EscapeMarkup(CUtil::GetVersion()));
   view.SetValue("EditUsername", CUtil::GetAccountName());
   view.SetValue("EditEmail", CUtil::GetEmail());
   view.SetChecked("CheckPower", CUtil::GetPowerdown());

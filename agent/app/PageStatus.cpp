@@ -8,6 +8,7 @@
 #include "resources/StringTable.h"
 #include "threads/MsgFeed.h"
 #include "threads/StatusList.h"
+#include "util/Util.h"
 
 void BuildTaskTable(CHtmlView& view, bool settingsIncomplete, bool offerUpload,
                     const std::string& activitiesUrl) {
@@ -19,7 +20,7 @@ void BuildTaskTable(CHtmlView& view, bool settingsIncomplete, bool offerUpload,
     html += LoadString(IDS_HTML_TASK_RXDEVICE);
     html += LoadString(IDS_HTML_TASK_PREFS);
     html += LoadString(IDS_HTML_TASK_IMPORT);
-    const std::string url = EscapeHtml(activitiesUrl);
+    const std::string url = CUtil::EscapeMarkup(activitiesUrl);
     html += FillFragment(IDS_HTML_TASK_ACTIVITIES, {url, url});
   }
   html += LoadString(IDS_HTML_TASK_TABLE_END);
@@ -44,14 +45,14 @@ void DisplayMessages(CHtmlView& view, const CMsgFeed& feed) {
     view.SetInnerHtml("MsgTitle", "Messages");
     html += LoadString(IDS_HTML_MSG_NONE);
   } else {
-    view.SetInnerHtml("MsgTitle", EscapeHtml(feed.GetTitle()));
+    view.SetInnerHtml("MsgTitle", CUtil::EscapeMarkup(feed.GetTitle()));
     for (size_t i = 0; i < feed.GetItemCount(); ++i) {
       const CMsgFeedItem& item = feed.GetItem(i);
-      const std::string title = EscapeHtml(item.title);
-      const std::string description = EscapeHtml(item.description);
+      const std::string title = CUtil::EscapeMarkup(item.title);
+      const std::string description = CUtil::EscapeMarkup(item.description);
       // A link that is not a web address is shown as an item without link.
       if (!item.link.empty() && IsWebLink(item.link)) {
-        html += FillFragment(IDS_HTML_MSG_LINK, {EscapeHtml(item.link), title, description});
+        html += FillFragment(IDS_HTML_MSG_LINK, {CUtil::EscapeMarkup(item.link), title, description});
       } else {
         html += FillFragment(IDS_HTML_MSG_PLAIN, {title, description});
       }

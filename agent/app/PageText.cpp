@@ -3,7 +3,6 @@
 #include <cctype>
 
 #include "resources/StringTable.h"
-#include "threads/MsgFeed.h"
 
 std::string FillFragment(std::string_view pattern, std::initializer_list<std::string_view> args) {
   std::string out;
@@ -31,10 +30,6 @@ std::string FillFragment(std::string_view pattern, std::initializer_list<std::st
 std::string FillFragment(unsigned stringId, std::initializer_list<std::string_view> args) {
   const char* pattern = FindString(stringId);
   return pattern != nullptr ? FillFragment(pattern, args) : std::string();
-}
-
-std::string EscapeHtml(std::string_view text) {
-  return CMsgFeed::Escape(text);
 }
 
 bool IsWebLink(std::string_view address) {

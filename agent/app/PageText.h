@@ -12,8 +12,6 @@
 std::string FillFragment(std::string_view pattern, std::initializer_list<std::string_view> args);
 std::string FillFragment(unsigned stringId, std::initializer_list<std::string_view> args);
 
-// Text for an element's content or a quoted attribute value.
-std::string EscapeHtml(std::string_view text);
 // True for an address that may become a link on a page: http or https only,
 // so that a feed cannot plant a script address.
 bool IsWebLink(std::string_view address);

@@ -9,6 +9,7 @@
 #include "data/GpsDataValue.h"
 #include "data/GpsUnits.h"
 #include "platform/HtmlView.h"
+#include "util/Util.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ std::string BuildRouteSvg(const std::string& id, const CGpsDataTrackPoint* first
   auto x = [&](const SPosition& p) { return Number(left + (p.lon - minLon) * shrink * scale); };
   auto y = [&](const SPosition& p) { return Number(top + (maxLat - p.lat) * scale); };
 
-  std::string svg = "<svg id=\"route-" + EscapeHtml(id) +
+  std::string svg = "<svg id=\"route-" + CUtil::EscapeMarkup(id) +
                     "\" class=\"route\" viewBox=\"0 0 200 200\" role=\"img\" aria-label=\"Route\" hidden>"
                     "<polyline class=\"route-line\" points=\"";
   for (const SPosition& p : positions) svg += x(p) + "," + y(p) + " ";
