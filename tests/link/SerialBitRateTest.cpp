@@ -159,19 +159,14 @@ TEST(SerialBitRate, NegotiatesOrStaysAt9600AndLeavesTheReceiverAt9600) {
     EXPECT_EQ(rig.receiver.Rate(), 9600u);
     EXPECT_EQ(rig.receiver.Changes(), c.receiverChanges);
     const std::vector<PeerFrame> frames = rig.peer.HostFrames();
-    EXPECT_EQ(frames.front().id, 28);
-    for (const PeerFrame& f : frames) {
-      if (f.id == 48) {
-        EXPECT_EQ(f.data, U32(115200));
-        break;
-      }
-    }
+    ASSERT_GT(frames.size(), 1u);
+    EXPECT_EQ(frames[1].data, U32(115200)) << "the rate asked for";
     // Only a switched link is switched back, with the same exchange at 9600.
     const std::vector<uint8_t> back =
         c.linkRate != 9600 ? std::vector<uint8_t>{28, 48, 6, 10, 10} : std::vector<uint8_t>{};
-    ASSERT_EQ(frames.size() - beforeClose, back.size());
-    for (size_t i = 0; i < back.size(); ++i) EXPECT_EQ(frames[beforeClose + i].id, back[i]);
-    if (!back.empty()) {
+    const std::vector<uint8_t> ids = rig.HostIds();
+    EXPECT_EQ(std::vector<uint8_t>(ids.begin() + beforeClose, ids.end()), back);
+    if (!back.empty() && ids.size() > beforeClose + 1) {
       EXPECT_EQ(frames[beforeClose + 1].data, U32(9600));
     }
   }
