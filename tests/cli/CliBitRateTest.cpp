@@ -16,45 +16,18 @@ using qvtest::RunProgram;
 
 struct BitRateRow {
   const char* legend;
-  const char* command;               // receive or sync
-  std::vector<std::string> options;  // after --port
-  const char* setting;               // Device\SerialBitRate, nullptr: absent
-  SimBitRateMode mode;
-  std::vector<unsigned> receiverChanges;  // the receiver's line speeds in order
-  bool requested;                         // a bit-rate request reached the receiver
+  const char* command;                    // receive or sync
+  std::vector<std::string> options;       // after --port
+  const char* setting;                    // Device\SerialBitRate, nullptr: absent
+  std::vector<unsigned> receiverChanges;  // the receiver's line speeds in order; none: never asked
 };
 
+// Refusals and a silent receiver are the link's own cases; here the switch end to end.
 TEST(CliBitRate, DownloadsThroughTheSimulatorAtTheNegotiatedRate) {
   const BitRateRow rows[] = {
-      {"receive --baud 115200",
-       "receive",
-       {"--baud", "115200"},
-       nullptr,
-       SimBitRateMode::Accept,
-       {115200, 9600},
-       true},
-      {"sync with the setting",
-       "sync",
-       {"--no-upload"},
-       "115200",
-       SimBitRateMode::Accept,
-       {115200, 9600},
-       true},
-      {"accepted, then silent: back to 9600",
-       "receive",
-       {},
-       "115200",
-       SimBitRateMode::AcceptThenSilent,
-       {115200, 9600},
-       true},
-      {"refused", "receive", {"--baud", "57600"}, nullptr, SimBitRateMode::Refuse, {}, true},
-      {"--baud 0 overrides the setting",
-       "receive",
-       {"--baud", "0"},
-       "115200",
-       SimBitRateMode::Accept,
-       {},
-       false},
+      {"receive --baud 115200", "receive", {"--baud", "115200"}, nullptr, {115200, 9600}},
+      {"sync with the setting", "sync", {"--no-upload"}, "115200", {115200, 9600}},
+      {"--baud 0 overrides the setting", "receive", {"--baud", "0"}, "115200", {}},
   };
   for (const BitRateRow& row : rows) {
     SCOPED_TRACE(row.legend);
@@ -62,7 +35,7 @@ TEST(CliBitRate, DownloadsThroughTheSimulatorAtTheNegotiatedRate) {
     std::string error;
     auto sim = CGarminSim::FromFile((qvtest::DataDir() / "sim" / "two_tracks_a301.json").string(), &error);
     ASSERT_TRUE(sim) << error;
-    sim->SetBitRateOptions({row.mode, 115200});
+    sim->SetBitRateOptions({SimBitRateMode::Accept, 115200});
     std::string pty;
     ASSERT_TRUE(sim->StartSerial(pty));
     auto set = [](const char* value, const std::string& data) {
@@ -84,7 +57,7 @@ TEST(CliBitRate, DownloadsThroughTheSimulatorAtTheNegotiatedRate) {
     EXPECT_EQ(sim->BitRate(), 9600u);
     bool requested = false;
     for (const SimPacket& p : sim->HostAppPackets()) requested = requested || p.id == SIM_PID_BAUD_RQST_DATA;
-    EXPECT_EQ(requested, row.requested);
+    EXPECT_EQ(requested, !row.receiverChanges.empty());
     EXPECT_EQ(sim->HostBadFrames(), 0u);
   }
   const auto bad = RunProgram({QV_CLI_PATH, "receive", "--baud", "12345"});

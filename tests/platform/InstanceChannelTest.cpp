@@ -114,51 +114,45 @@ TEST_F(InstanceChannelTest, SameVersionHandsOverItsCommandLineAndTheStartPage) {
   EXPECT_EQ(first.ReadLine(), "start");
 }
 
-TEST_F(InstanceChannelTest, AnotherVersionIsEndedAndTheNewAgentTakesOver) {
-  CRunningAgent old;
-  ASSERT_TRUE(old.Start(path, kVersion - 1));
-  CMessageWindow window;  // outlives the channel that delivers to it
-  CInstanceChannel channel(path);
-  ASSERT_TRUE(channel.Connect());
-  uint32_t version = 0;
-  ASSERT_TRUE(channel.QueryVersion(version));
-  ASSERT_NE(version, kVersion);
-  ASSERT_TRUE(channel.EndPeer()) << channel.GetLastError();
-  const int status = old.Reap();
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-
-  std::vector<std::string> seen;
-  ASSERT_TRUE(channel.Listen(kVersion, window, [&](const InstanceRequest& request) {
-    seen.push_back(request.commandLine);
-  })) << channel.GetLastError();
-  CInstanceChannel next(path);
-  ASSERT_TRUE(next.Connect());
-  ASSERT_TRUE(next.QueryVersion(version));
-  EXPECT_EQ(version, kVersion);
-  ASSERT_TRUE(next.SendCommandLine("track.kml"));
-  EXPECT_TRUE(window.PumpOne(std::chrono::seconds(5)));
-  EXPECT_EQ(seen, std::vector<std::string>{"track.kml"});
-}
-
-TEST_F(InstanceChannelTest, ASocketLeftByACrashedAgentIsTakenOver) {
-  CRunningAgent crashed;
-  ASSERT_TRUE(crashed.Start(path, kVersion));
-  kill(crashed.Pid(), SIGKILL);
-  crashed.Reap();
-  ASSERT_TRUE(std::filesystem::exists(path));
-
-  CMessageWindow window;
-  CInstanceChannel channel(path);
-  EXPECT_FALSE(channel.Connect());
-  EXPECT_EQ(channel.GetLastError(), ERROR_CONNECTION_REFUSED);
-  ASSERT_TRUE(channel.Listen(kVersion, window, nullptr)) << channel.GetLastError();
-  CInstanceChannel next(path);
-  uint32_t version = 0;
-  ASSERT_TRUE(next.Connect());
-  EXPECT_TRUE(next.QueryVersion(version));
-  next.Disconnect();
-  channel.StopListening();
-  EXPECT_FALSE(std::filesystem::exists(path));
+// An agent of another version is ended; the socket of a crashed one refuses
+// connections. Either way the new agent takes the socket over.
+TEST_F(InstanceChannelTest, TheNewAgentTakesOverFromAnotherVersionOrACrashedOne) {
+  for (const bool crashed : {false, true}) {
+    SCOPED_TRACE(crashed ? "crashed" : "another version");
+    CRunningAgent old;
+    ASSERT_TRUE(old.Start(path, kVersion - 1));
+    CMessageWindow window;  // outlives the channel that delivers to it
+    CInstanceChannel channel(path);
+    uint32_t version = 0;
+    if (crashed) {
+      kill(old.Pid(), SIGKILL);
+      old.Reap();
+      ASSERT_TRUE(std::filesystem::exists(path));
+      EXPECT_FALSE(channel.Connect());
+      EXPECT_EQ(channel.GetLastError(), ERROR_CONNECTION_REFUSED);
+    } else {
+      ASSERT_TRUE(channel.Connect());
+      ASSERT_TRUE(channel.QueryVersion(version));
+      ASSERT_EQ(version, kVersion - 1);
+      ASSERT_TRUE(channel.EndPeer()) << channel.GetLastError();
+      const int status = old.Reap();
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    }
+    std::vector<std::string> seen;
+    ASSERT_TRUE(channel.Listen(kVersion, window, [&](const InstanceRequest& request) {
+      seen.push_back(request.commandLine);
+    })) << channel.GetLastError();
+    CInstanceChannel next(path);
+    ASSERT_TRUE(next.Connect());
+    ASSERT_TRUE(next.QueryVersion(version));
+    EXPECT_EQ(version, kVersion);
+    ASSERT_TRUE(next.SendCommandLine("track.kml"));
+    EXPECT_TRUE(window.PumpOne(std::chrono::seconds(5)));
+    EXPECT_EQ(seen, std::vector<std::string>{"track.kml"});
+    next.Disconnect();
+    channel.StopListening();
+    EXPECT_FALSE(std::filesystem::exists(path));
+  }
 }
 
 TEST(InstanceMessageTest, RecordsAreTakenWholeAndBoundsChecked) {

@@ -229,29 +229,24 @@ TEST(SyncWorkflow, TwoWritersRacingForOneStampNeverReplaceADocument) {
   qvtest::CTempDir queue;
   const std::string folder = queue.Str();
   constexpr int kPerWriter = 25;
-  std::vector<std::string> written[2];
+  const auto text = [](int who, int i) {
+    return "writer " + std::to_string(who) + " document " + std::to_string(i);
+  };
   const auto writer = [&](int who) {
     for (int i = 0; i < kPerWriter; ++i) {
-      const std::string name = CSyncWorkflow::ClaimQueueName(folder, "2024-05-01_12-00-00");
-      if (name.empty()) return;
-      const std::string plain = folder + "/" + name + ".qvx";
-      const std::string text = "writer " + std::to_string(who) + " document " + std::to_string(i);
-      FILE* file = std::fopen(plain.c_str(), "wb");
-      if (file == nullptr) return;
-      std::fputs(text.c_str(), file);
-      std::fclose(file);
-      if (CUtil::GzipFileNew(plain.c_str(), (plain + ".gz").c_str()) == 0) written[who].push_back(text);
+      const std::string plain =
+          folder + "/" + CSyncWorkflow::ClaimQueueName(folder, "2024-05-01_12-00-00") + ".qvx";
+      qvtest::WriteFile(plain, text(who, i));
+      EXPECT_EQ(CUtil::GzipFileNew(plain.c_str(), (plain + ".gz").c_str()), 0u);
       std::filesystem::remove(plain);
     }
   };
   std::thread other(writer, 1);
   writer(0);
   other.join();
-  ASSERT_EQ(written[0].size() + written[1].size(), 2u * kPerWriter);
-  std::vector<std::string> found;
+  std::vector<std::string> found, expected;
   for (const std::string& name : Names(folder)) found.push_back(Gunzip(folder + "/" + name));
-  std::vector<std::string> expected = written[0];
-  expected.insert(expected.end(), written[1].begin(), written[1].end());
+  for (int i = 0; i < 2 * kPerWriter; ++i) expected.push_back(text(i % 2, i / 2));
   std::sort(found.begin(), found.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(found, expected) << "every document queued, none replaced";
