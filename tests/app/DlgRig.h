@@ -65,11 +65,9 @@ public:
   CLoadingView() : CHtmlViewMemory(PageResources()) {}
   bool LoadPage(unsigned page) override {
     loading = true;
-    ++loads;
     return CHtmlViewMemory::LoadPage(page);
   }
   bool loading = false;
-  int loads = 0;
 };
 
 // What every dialog test stands on: an isolated home, the serial engine as
@@ -140,10 +138,7 @@ public:
     shell.showTrayIcon = [this](bool on) { trayIcon = on; };
     shell.showWindow = [this](bool show) { shown = show; };
     shell.endDialog = [this] { ended = true; };
-    shell.open = [this](const std::string& target) {
-      opened.push_back(target);
-      return true;
-    };
+    shell.open = [](const std::string&) { return true; };
     dlg = std::make_unique<CQVAgentDlg>(view, window, CQVAgentDlg::Jobs{}, shell);
     window.SetHandler([this](unsigned message, WPARAM wParam, LPARAM lParam) {
       return dlg ? dlg->OnMessage(message, wParam, lParam) : 0;
@@ -173,34 +168,31 @@ public:
            dlg->GetRxFileThread().IsThreadActive() || dlg->GetTxDeviceThread().IsThreadActive() ||
            dlg->GetTxServerThread().IsThreadActive();
   }
-
+  // Starts on the start page, with the account set unless told otherwise.
+  void StartPlain(bool account = true) {
+    if (account) SetAccount();
+    dlg->Start("");
+    ASSERT_TRUE(Settle());
+  }
   void Click(const std::string& id) {
     ASSERT_TRUE(view.Has(id)) << id << " on page " << view.GetPage();
     view.Click(id);
   }
-  std::string Html(const std::string& id) const {
-    const auto* element = view.Find(id);
-    return element != nullptr ? element->html : std::string();
-  }
-  bool Checked(const std::string& id) const {
-    const auto* element = view.Find(id);
-    return element != nullptr && element->checked;
-  }
-
-  std::vector<std::string> Files(const std::string& folder) const {
-    std::vector<std::string> names;
+  // How many files of the first queue folder end in `tail`.
+  size_t Queued(const std::string& tail) const {
+    size_t n = 0;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-      names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(CUtil::GetQueueFolder(0), ec)) {
+      const std::string name = entry.path().filename().string();
+      n += name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
     }
-    return names;
+    return n;
   }
   CMessageWindow window;
   CLoadingView view;
   bool trayIcon = false;
   bool shown = false;
   bool ended = false;
-  std::vector<std::string> opened;
   // Last, so that it goes first: its jobs use everything above.
   std::unique_ptr<CQVAgentDlg> dlg;
 };

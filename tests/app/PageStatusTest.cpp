@@ -10,10 +10,6 @@
 
 namespace {
 
-std::vector<std::string> Ids(const CHtmlViewMemory& view, const std::string& parent) {
-  return view.ChildIds(parent);
-}
-
 TEST(PageStatusTest, TaskTableRowsFollowSettingsAndQueue) {
   const struct {
     const char* legend;
@@ -36,35 +32,34 @@ TEST(PageStatusTest, TaskTableRowsFollowSettingsAndQueue) {
     SCOPED_TRACE(c.legend);
     CHtmlViewMemory view = qvtest::LoadedPage(105);
     BuildTaskTable(view, c.incomplete, c.offerUpload, "http://example.test/a?u=x&y=\"z\"");
-    EXPECT_EQ(Ids(view, "TaskTable"), c.ids);
+    EXPECT_EQ(view.ChildIds("TaskTable"), c.ids);
     const std::string& html = view.Find("TaskTable")->html;
     EXPECT_EQ(html.find("&y=\"z\""), std::string::npos) << "address must be escaped";
     EXPECT_EQ(html.find("View Activities") != std::string::npos, !c.incomplete);
   }
 }
 
-TEST(PageStatusTest, StatusTableRowsAndEmptyList) {
+TEST(PageStatusTest, StatusTableRowsAndProgress) {
   CHtmlViewMemory view = qvtest::LoadedPage(107);
   CStatusList list;
-  EXPECT_TRUE(view.Has("RxStatusSection"));
   DisplayStatusList(view, list, "RxStatusSection");
-  EXPECT_TRUE(view.Operations().size() == 1) << "an empty list leaves the page untouched";
+  EXPECT_EQ(view.Operations().size(), 1u) << "an empty list leaves the page untouched";
 
-  list.Append(STATUS_INFO, "a");
-  list.Append(STATUS_WARNING, "b");
-  list.Append(STATUS_ERROR, "c");
-  list.Append(STATUS_UNSUPPORTED, "d");
-  list.Append(STATUS_BUSY, "e <span id=\"Progress\"><b>0%</b></span>");
-  list.Append(STATUS_DONE, "f");
+  const struct {
+    StatusKind kind;
+    const char* icon;
+  } rows[] = {{STATUS_INFO, "159"},        {STATUS_WARNING, "155"}, {STATUS_ERROR, "157"},
+              {STATUS_UNSUPPORTED, "156"}, {STATUS_BUSY, "159"},    {STATUS_DONE, "158"}};
+  const std::string busy = "e <span id=\"Progress\"><b>0%</b></span>";
+  std::string expected = "<table cellspacing=\"0\" cellpadding=\"4\" id=\"RxStatusSection\">";
+  for (const auto& row : rows) {
+    const std::string text = row.kind == STATUS_BUSY ? busy : "x";
+    list.Append(row.kind, text);
+    expected += std::string("<tr><td valign=\"top\"><img src=\"res:/IMG/#") + row.icon +
+                "\" width=\"16\" height=\"16\"></td><td>" + text + "</td></tr>";
+  }
   DisplayStatusList(view, list, "RxStatusSection");
-  const std::string row = "<tr><td valign=\"top\"><img src=\"res:/IMG/#";
-  const std::string tail = "\" width=\"16\" height=\"16\"></td><td>";
-  EXPECT_EQ(view.Find("RxStatusSection")->html,
-            "<table cellspacing=\"0\" cellpadding=\"4\" id=\"RxStatusSection\">" + row + "159" + tail +
-                "a</td></tr>" + row + "155" + tail + "b</td></tr>" + row + "157" + tail + "c</td></tr>" +
-                row + "156" + tail + "d</td></tr>" + row + "159" + tail +
-                "e <span id=\"Progress\"><b>0%</b></span></td></tr>" + row + "158" + tail +
-                "f</td></tr></table>");
+  EXPECT_EQ(view.Find("RxStatusSection")->html, expected + "</table>");
   // The line's progress span is an element again, and the figure goes into it.
   DisplayProgress(view, 42);
   EXPECT_EQ(view.Find("Progress")->html, "<b>42%</b>");
@@ -111,11 +106,11 @@ TEST(PageStatusTest, MessagesPaneShowsFeedsAsText) {
 TEST(PageStatusTest, RetryButtonsAndMissingElements) {
   CHtmlViewMemory view = qvtest::LoadedPage(107);
   SetRetryText(view, 4507);
-  EXPECT_EQ(Ids(view, "RetryText"), (std::vector<std::string>{"LinkRxRetry", "LinkIntro"}));
+  EXPECT_EQ(view.ChildIds("RetryText"), (std::vector<std::string>{"LinkRxRetry", "LinkIntro"}));
   SetRetryText(view, 4524, 4523);
-  EXPECT_EQ(Ids(view, "RetryText"), (std::vector<std::string>{"LinkViewInbox", "LinkIntro"}));
+  EXPECT_EQ(view.ChildIds("RetryText"), (std::vector<std::string>{"LinkViewInbox", "LinkIntro"}));
   SetRetryText(view, 0);
-  EXPECT_TRUE(Ids(view, "RetryText").empty());
+  EXPECT_TRUE(view.ChildIds("RetryText").empty());
   // Page 106 has none of these elements: every builder does nothing.
   CHtmlViewMemory prefs = qvtest::LoadedPage(106);
   SetRetryText(prefs, 4507);

@@ -84,11 +84,21 @@ protected:
   qvtest::CIsolatedHome m_home;
 };
 
-TEST_F(CQVAgentAppTest, ASecondAgentHandsOverItsFileAndEnds) {
+// With the background setting on: a second agent started at login stays
+// quiet; one with a file hands it over (the start page without arguments is
+// the browser flows' case).
+TEST_F(CQVAgentAppTest, ASecondAgentHandsOverAndEnds) {
+  CUtil::SetTaskbarIcon(true);
   CQVAgentApp first;
   CMemoryWindow firstWindow;
   auto running = StartFirst(first, firstWindow);
-  const int showsBefore = firstWindow.shows.load();
+  EXPECT_TRUE(first.IsTrayIconShown());
+  EXPECT_EQ(firstWindow.shows.load(), 1);
+  CQVAgentApp quiet;
+  CMemoryWindow quietWindow;
+  EXPECT_EQ(quiet.Run({"-bg"}, quietWindow), EAppStart::HandedOver);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(firstWindow.shows.load(), 1);
 
   // The path keeps its blanks and inner quotes; the outer quotes go.
   CQVAgentApp second;
@@ -100,35 +110,12 @@ TEST_F(CQVAgentAppTest, ASecondAgentHandsOverItsFileAndEnds) {
   ASSERT_TRUE(first.GetMessageWindow()->SendTask(
       [&] { path = first.GetDialog()->GetRxFileThread().GetImportPath(); }));
   EXPECT_EQ(path, "/tmp/my ride \"one\".gpx");
-  EXPECT_GT(firstWindow.shows.load(), showsBefore);
-
-  // Without arguments the first one shows its start page.
-  CQVAgentApp third;
-  CMemoryWindow thirdWindow;
-  EXPECT_EQ(third.Run({}, thirdWindow), EAppStart::HandedOver);
-  ASSERT_TRUE(WaitFor([&] { return firstWindow.page.load() == 105u; }));
+  EXPECT_GT(firstWindow.shows.load(), 1);
 
   first.RequestExit();
   ASSERT_EQ(running.wait_for(std::chrono::seconds(20)), std::future_status::ready);
   EXPECT_EQ(running.get(), EAppStart::Ran);
   EXPECT_TRUE(firstWindow.destroyed.load());
-}
-
-// An agent started at login while one runs in the background stays quiet.
-TEST_F(CQVAgentAppTest, ABackgroundStartWhileOneRunsHandsOverNothing) {
-  CUtil::SetTaskbarIcon(true);
-  CQVAgentApp first;
-  CMemoryWindow firstWindow;
-  auto running = StartFirst(first, firstWindow);
-  EXPECT_TRUE(first.IsTrayIconShown());
-  EXPECT_EQ(firstWindow.shows.load(), 1);
-  CQVAgentApp second;
-  CMemoryWindow secondWindow;
-  EXPECT_EQ(second.Run({"-bg"}, secondWindow), EAppStart::HandedOver);
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_EQ(firstWindow.shows.load(), 1);
-  first.RequestExit();
-  EXPECT_EQ(running.get(), EAppStart::Ran);
 }
 
 }  // namespace
