@@ -40,12 +40,13 @@ void FillRoutes(CGpsDataSet& set, int n) {
   }
 }
 
-std::unique_ptr<CGarminSim> StartSerialSim(const std::string& protocols, std::string& port) {
+// A receiver on a pseudo-terminal (port filled in), or on the USB socket at port.
+std::unique_ptr<CGarminSim> StartSim(const std::string& protocols, bool usb, std::string& port) {
   std::string error;
   auto sim = CGarminSim::FromJson("{" + std::string(kIdentity) + protocols + "}", &error);
   EXPECT_NE(sim, nullptr) << error;
   if (sim) {
-    EXPECT_TRUE(sim->StartSerial(port));
+    EXPECT_TRUE(usb ? sim->StartUsb(port) : sim->StartSerial(port)) << sim->LastError();
   }
   return sim;
 }
@@ -88,7 +89,8 @@ TEST(GarminTxSim, FaultsInTheMiddleOfAnUploadOverSerial) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.legend);
     std::string port;
-    auto sim = StartSerialSim(kTrackLogDevice, port);
+    auto sim = StartSim(kTrackLogDevice, false, port);
+    ASSERT_NE(sim, nullptr);
     CGpsGarminSerial gps;
     gps.SetDevicePath(port);
     gps.SetTimeout(kTimeoutMs);
@@ -125,11 +127,9 @@ TEST(GarminTxSim, FaultsInTheMiddleOfAnUploadOverSerial) {
 
 TEST(GarminTxSim, CoursesOverUsbAndASwitchOffMidTransfer) {
   qvtest::CTempDir dir;
-  const std::string socket = dir.Str() + "/usb.sock";
-  std::string error;
-  auto sim = CGarminSim::FromJson("{" + std::string(kIdentity) + kCourseDevice + "}", &error);
-  ASSERT_NE(sim, nullptr) << error;
-  ASSERT_TRUE(sim->StartUsb(socket)) << sim->LastError();
+  std::string socket = dir.Str() + "/usb.sock";
+  auto sim = StartSim(kCourseDevice, true, socket);
+  ASSERT_NE(sim, nullptr);
   CGpsGarminUsb gps;
   gps.SetDevicePath("usbsim:" + socket);
   gps.SetTimeout(kTimeoutMs);
