@@ -1,6 +1,6 @@
 // The transmit job end to end against simulated receivers: each way a run
-// can end and what the pages are told, a cancellation in the middle of an
-// upload, and the receiver switched off afterwards when asked.
+// can end and what the pages are told (the receiver switched off after a
+// success when asked), and a cancellation in the middle of an upload.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -90,19 +90,22 @@ TEST(ThreadTxDevice, EveryEndOfARun) {
     bool silent;           // nobody answers
     int silentFromPacket;  // the receiver falls quiet in the upload
     bool abortFirst;
+    bool powerdown;                          // the receiver is switched off after a success
     std::vector<CStatusList::Entry> errors;  // "%p" for the port, "%d" for the product
   } cases[] = {
-      {"sent whole", kTrackLog, kRoute, false, 0, false, {}},
-      {"nobody answers", kTrackLog, kRoute, true, 0, false, {notFound}},
-      {"cancelled while connecting", kTrackLog, kRoute, false, 0, true, {aborted}},
-      {"course receiver, no positions", kCourses, kBare, false, 0, false, {incompatible}},
-      {"no track log protocol", kNoTrackLog, kRoute, false, 0, false, {unsupported, failed}},
-      {"the receiver falls quiet", kTrackLog, kRoute, false, 4, false, {failed}},
-      {"nothing handed over", kTrackLog, kNone, false, 0, false, {failed}},
+      {"sent whole", kTrackLog, kRoute, false, 0, false, false, {}},
+      {"sent whole and switched off", kTrackLog, kRoute, false, 0, false, true, {}},
+      {"nobody answers", kTrackLog, kRoute, true, 0, false, false, {notFound}},
+      {"cancelled while connecting", kTrackLog, kRoute, false, 0, true, false, {aborted}},
+      {"course receiver, no positions", kCourses, kBare, false, 0, false, false, {incompatible}},
+      {"no track log protocol", kNoTrackLog, kRoute, false, 0, false, false, {unsupported, failed}},
+      {"the receiver falls quiet", kTrackLog, kRoute, false, 4, false, false, {failed}},
+      {"nothing handed over", kTrackLog, kNone, false, 0, false, false, {failed}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.legend);
     CTxSimRig rig;
+    CUtil::SetPowerdown(c.powerdown);
     CGarminSim* sim = rig.AddReceiver(c.protocols);
     ASSERT_NE(sim, nullptr);
     SimFaults faults;
@@ -138,6 +141,7 @@ TEST(ThreadTxDevice, EveryEndOfARun) {
       EXPECT_EQ(rig.thread.GetSuccessCount(), 1);
       ASSERT_EQ(sim->UploadedTracks().size(), 1u);
       EXPECT_EQ(sim->UploadedTracks()[0].points.size(), 3u);
+      EXPECT_EQ(sim->IsPoweredOff(), c.powerdown);
     } else {
       EXPECT_EQ(*last, errors.GetAt(errors.GetCount() - 1));
       EXPECT_EQ(rig.thread.GetResult(), 0);
@@ -179,19 +183,6 @@ TEST(ThreadTxDevice, CancelStopsTheUploadWithinAPacket) {
   // At most the packet on its way when the cancel came.
   EXPECT_LE(sim->HostAppPackets().size(), packetsAtCancel + 1);
   EXPECT_TRUE(sim->UploadedTracks().empty());
-}
-
-TEST(ThreadTxDevice, SwitchesTheReceiverOffAfterASuccessWhenAsked) {
-  CTxSimRig rig;
-  CUtil::SetPowerdown(true);
-  CGarminSim* sim = rig.AddReceiver(kTrackLog);
-  ASSERT_NE(sim, nullptr);
-  CGpsDataSet data;
-  FillRoute(data, 3);
-  rig.thread.SetTxData(&data);
-  ASSERT_TRUE(rig.RunFirst());
-  EXPECT_EQ(rig.thread.GetResult(), 1);
-  EXPECT_TRUE(sim->IsPoweredOff());
 }
 
 }  // namespace
