@@ -9,7 +9,6 @@
 
 #include "RxDriverTestSupport.h"
 #include "data/GpsDataSet.h"
-#include "garmin/TrackDistances.h"
 #include "resources/StringTable.h"
 #include "support/TestEnv.h"
 #include "util/TraceLog.h"
@@ -188,6 +187,8 @@ TEST(TxTransfers, CourseFilesGoAsTheyAreInFourTransfers) {
   std::vector<unsigned> courseIndices;
   for (const Bytes& point : gps.Payloads(APP_PID_COURSE_POINT)) courseIndices.push_back(point.at(12));
   EXPECT_EQ(courseIndices, (std::vector<unsigned>{0, 0, 0, 1, 1}));
+  // Carried distances go as they are, not measured again.
+  EXPECT_EQ(FloatAt(gps.Payloads(APP_PID_COURSE_TRK_DATA).at(1), 16), 10.0f);
 }
 
 // Refused before anything is sent, or ended where the link or the data fails.
@@ -255,15 +256,6 @@ TEST(TxTransfers, RefusalsAndFailures) {
   CGpsDataSet empty;
   EXPECT_TRUE(gps.TxGpsData(&empty, count));
   EXPECT_TRUE(gps.sent.empty());
-}
-
-TEST(TxDistances, MeasuredOnlyWhereNoneAreCarried) {
-  CGpsDataSet set;
-  CGpsDataTrack* carried = AddTrack(set, "D", 0, 3, true);
-  ASSERT_TRUE(AddComputedDistances(*carried));
-  size_t values = 0;
-  for (const CGpsDataTrackPoint* p : carried->GetPoints()) values += p->GetValues().GetCount();
-  EXPECT_EQ(values, 9u);
 }
 
 TEST(TxTransfers, ACourseFromATrackIsTraced) {
