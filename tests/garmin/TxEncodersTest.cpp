@@ -35,12 +35,16 @@ constexpr uint32_t kUnix = 1714543200;  // 2024-05-01 06:00 UTC
 constexpr uint32_t kDevice = kUnix - 631065600;
 
 // A point carrying every measurement a record can hold, as files and
-// receivers store them (file position in degrees, Unix time).
+// receivers store them (file position in degrees, Unix time), and values a
+// record must pass over: the last instant in a unit it reads counts.
 CGpsDataTrackPoint* FullPoint(CGpsDataTrack& track) {
   CGpsDataTrackPoint* p = track.AddPoint(0);
   p->AddFloatPair(QUANTITY_POSITION, MODIFIER_INSTANT, UNIT_DEGREES, 8.5f, -47.25f);
+  p->AddFloatPair(QUANTITY_POSITION, MODIFIER_START, UNIT_DEGREES, 1.0f, 1.0f);
+  p->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, static_cast<int>(kUnix) - 100);
   p->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, static_cast<int>(kUnix));
   p->AddFloat(QUANTITY_ELEVATION, MODIFIER_INSTANT, UNIT_METRES, 408.5f);
+  p->AddFloat(QUANTITY_ELEVATION, MODIFIER_INSTANT, UNIT_FEET, 100.0f);
   p->AddFloat(QUANTITY_DEPTH, MODIFIER_INSTANT, UNIT_METRES, 1.25f);
   p->AddFloat(QUANTITY_TEMPERATURE, MODIFIER_INSTANT, UNIT_CELSIUS, 19.5f);
   p->AddFloat(QUANTITY_DISTANCE, MODIFIER_SUM, UNIT_METRES, 81.25f)->SetSource(SOURCE_WHEEL);
@@ -84,26 +88,6 @@ TEST(TxTrackPoint, EveryTypeFullAndEmpty) {
   }
   uint8_t out[TRACK_POINT_MAX_SIZE];
   EXPECT_EQ(EncodeTrackPoint(305, full, true, out, sizeof out), 0u);
-}
-
-TEST(TxTrackPoint, LastConvertibleValueWinsAndInstantDistanceCounts) {
-  CGpsDataSet set;
-  CGpsDataTrack* track = set.AddTrack("T", 0);
-  CGpsDataTrackPoint* p = track->AddPoint(0);
-  p->AddIntPair(QUANTITY_POSITION, MODIFIER_INSTANT, UNIT_SEMICIRCLES, 10, 20);
-  p->AddIntPair(QUANTITY_POSITION, MODIFIER_START, UNIT_SEMICIRCLES, 99, 99);  // not an instant
-  p->AddFloat(QUANTITY_ELEVATION, MODIFIER_INSTANT, UNIT_METRES, 5.0f);
-  p->AddFloat(QUANTITY_ELEVATION, MODIFIER_INSTANT, UNIT_FEET, 100.0f);  // does not read in metres
-  p->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_DEVICETIME, 7);
-  p->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_DEVICETIME, 9);
-  p->AddFloat(QUANTITY_DISTANCE, MODIFIER_INSTANT, UNIT_METRES, 12.5f);
-  const TxTrackPointFields fields = CollectTrackPointFields(*p);
-  EXPECT_EQ(fields.longitude, 10);
-  EXPECT_EQ(fields.latitude, 20);
-  EXPECT_EQ(fields.altitude, 5.0f);
-  EXPECT_EQ(fields.time, 9u);
-  EXPECT_EQ(fields.distance, 12.5f);
-  EXPECT_EQ(fields.sensor, 0);
 }
 
 TEST(TxTrackHeader, IdentsCutAtFiftyBytesAndD311Index) {
