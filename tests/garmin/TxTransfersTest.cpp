@@ -9,7 +9,6 @@
 
 #include "RxDriverTestSupport.h"
 #include "data/GpsDataSet.h"
-#include "garmin/TrackDistances.h"
 #include "resources/StringTable.h"
 #include "support/TestEnv.h"
 #include "util/TraceLog.h"
@@ -34,11 +33,6 @@ public:
     sent.push_back({id, Bytes(data, data + size)});
     return true;
   }
-  std::vector<unsigned> Ids() const {
-    std::vector<unsigned> ids;
-    for (const Sent& s : sent) ids.push_back(s.id);
-    return ids;
-  }
   // The 16-bit value of every records and completion packet, in order.
   std::vector<unsigned> Frame() const {
     std::vector<unsigned> frame;
@@ -48,10 +42,13 @@ public:
     }
     return frame;
   }
-  size_t Count(unsigned id) const {
-    size_t n = 0;
-    for (const Sent& s : sent) n += s.id == id ? 1 : 0;
-    return n;
+  // The data of every packet with this id, in order.
+  std::vector<Bytes> Payloads(unsigned id) const {
+    std::vector<Bytes> payloads;
+    for (const Sent& s : sent) {
+      if (s.id == id) payloads.push_back(s.data);
+    }
+    return payloads;
   }
 
   std::vector<Sent> sent;
@@ -60,6 +57,12 @@ public:
 private:
   int m_count = 0;
 };
+
+float FloatAt(const Bytes& data, size_t at) {
+  float value = 0;
+  std::memcpy(&value, &data.at(at + 3) - 3, 4);
+  return value;
+}
 
 // A track of n points a second apart, with positions and optionally distances.
 CGpsDataTrack* AddTrack(CGpsDataSet& set, const std::string& ident, int index, int n, bool distances) {
@@ -107,8 +110,8 @@ TEST(TxTransfers, TrackLogsByProtocol) {
     ASSERT_TRUE(gps.TxGpsData(&set, count)) << gps.GetErrorText();
     EXPECT_EQ(count, static_cast<unsigned>(set.CountTrackPoints()));
     EXPECT_EQ(gps.Frame(), row.frame);
-    EXPECT_EQ(gps.Count(APP_PID_TRK_DATA), row.trackPoints);
-    EXPECT_EQ(gps.Count(APP_PID_TRK_HDR), row.headers);
+    EXPECT_EQ(gps.Payloads(APP_PID_TRK_DATA).size(), row.trackPoints);
+    EXPECT_EQ(gps.Payloads(APP_PID_TRK_HDR).size(), row.headers);
   }
 }
 
@@ -128,9 +131,7 @@ TEST(TxTransfers, NewTrackFlagsOnEverySegmentAndExcludedSegmentsStayBehind) {
   // The count announces the packets that follow: one header and four points.
   EXPECT_EQ(gps.Frame(), (std::vector<unsigned>{5, 6}));
   std::vector<uint8_t> flags;
-  for (const Sent& s : gps.sent) {
-    if (s.id == APP_PID_TRK_DATA) flags.push_back(s.data.at(20));
-  }
+  for (const Bytes& point : gps.Payloads(APP_PID_TRK_DATA)) flags.push_back(point.at(20));
   EXPECT_EQ(flags, (std::vector<uint8_t>{1, 0, 1, 0}));
 }
 
@@ -142,24 +143,15 @@ TEST(TxTransfers, TracksBecomeCoursesWithMeasuredDistances) {
   AddTrack(set, "Second", 5, 2, false);
   unsigned count = 0;
   ASSERT_TRUE(gps.TxGpsData(&set, count)) << gps.GetErrorText();
+  // Two courses, two laps, two headers and five points; no course points.
   EXPECT_EQ(gps.Frame(), (std::vector<unsigned>{2, 561, 2, 562, 7, 564}));
-  EXPECT_EQ(gps.Count(APP_PID_COURSE), 2u);
-  EXPECT_EQ(gps.Count(APP_PID_COURSE_LAP), 2u);
-  EXPECT_EQ(gps.Count(APP_PID_COURSE_TRK_HDR), 2u);
-  EXPECT_EQ(gps.Count(APP_PID_COURSE_TRK_DATA), 5u);
-  EXPECT_EQ(gps.Count(APP_PID_COURSE_POINT), 0u);
   // Course 0 is the first route, named to 15 bytes, with its track index.
   const Bytes& course = gps.sent.at(1).data;
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&course[4])), "A very long rou");
   EXPECT_EQ(course[20], 4);
   // Points carry their distance from the start: 0.001 degrees of latitude apart.
   std::vector<float> distances;
-  for (const Sent& s : gps.sent) {
-    if (s.id != APP_PID_COURSE_TRK_DATA) continue;
-    float d = 0;
-    std::memcpy(&d, &s.data[16], 4);
-    distances.push_back(d);
-  }
+  for (const Bytes& point : gps.Payloads(APP_PID_COURSE_TRK_DATA)) distances.push_back(FloatAt(point, 16));
   ASSERT_EQ(distances.size(), 5u);
   EXPECT_EQ(distances[0], 0.0f);
   EXPECT_NEAR(distances[1], 111.2, 0.2);
@@ -167,9 +159,7 @@ TEST(TxTransfers, TracksBecomeCoursesWithMeasuredDistances) {
   EXPECT_EQ(distances[3], 0.0f);
   // The lap of the first course covers the measured way and the two seconds.
   const Bytes& lap = gps.sent.at(5).data;
-  float lapDistance = 0;
-  std::memcpy(&lapDistance, &lap[8], 4);
-  EXPECT_NEAR(lapDistance, 222.4, 0.4);
+  EXPECT_NEAR(FloatAt(lap, 8), 222.4, 0.4);
   EXPECT_EQ(lap[4] | (lap[5] << 8), 200);
 }
 
@@ -192,50 +182,38 @@ TEST(TxTransfers, CourseFilesGoAsTheyAreInFourTransfers) {
   }
   unsigned count = 0;
   ASSERT_TRUE(gps.TxGpsData(&set, count)) << gps.GetErrorText();
-  // A course track is not thinned; its count wraps in 16 bits (20004 + 2 headers).
+  // A course track is not thinned: 20004 points and 2 headers.
   EXPECT_EQ(gps.Frame(), (std::vector<unsigned>{2, 561, 2, 562, 20006, 564, 5, 563}));
   std::vector<unsigned> courseIndices;
-  for (const Sent& s : gps.sent) {
-    if (s.id == APP_PID_COURSE_POINT) courseIndices.push_back(s.data[12]);
-  }
+  for (const Bytes& point : gps.Payloads(APP_PID_COURSE_POINT)) courseIndices.push_back(point.at(12));
   EXPECT_EQ(courseIndices, (std::vector<unsigned>{0, 0, 0, 1, 1}));
+  // Carried distances go as they are, not measured again.
+  EXPECT_EQ(FloatAt(gps.Payloads(APP_PID_COURSE_TRK_DATA).at(1), 16), 10.0f);
 }
 
+// Refused before anything is sent, or ended where the link or the data fails.
 TEST(TxTransfers, RefusalsAndFailures) {
+  enum Data { kRoute, kBare, kCourseWithoutTime };  // bare: times only
+  const HRESULT unsupported = HR_UNSUPPORTED_LINK;
+  const HRESULT invalid = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
   struct Row {
     const char* legend;
     std::initializer_list<const char*> protocols;
-    bool courseWithoutTime;
-    bool noPositions;
+    Data data;
     int failAt;
     HRESULT code;
-    unsigned message;
+    unsigned message;  // 0: the link's error
     size_t packetsSent;
   };
-  const HRESULT unsupported = HR_UNSUPPORTED_LINK;
   const Row rows[] = {
-      {"no track protocol", {"A010"}, false, false, 0, unsupported, IDS_ERR_TRACKLOG_PROTOCOL, 0},
-      {"no point type", {"A301", "D310"}, false, false, 0, unsupported, IDS_ERR_TRACKPOINT_PROTOCOL, 1},
-      {"no header type", {"A301", "D301"}, false, false, 0, unsupported, IDS_ERR_TRACKHEADER_PROTOCOL, 0},
-      {"no course type",
-       {"A1006", "A1007", "D1007"},
-       false,
-       false,
-       0,
-       unsupported,
-       IDS_ERR_COURSE_PROTOCOL,
-       0},
-      {"no course lap type",
-       {"A1006", "D1006", "A1007"},
-       false,
-       false,
-       0,
-       unsupported,
-       IDS_ERR_COURSELAP_PROTOCOL,
-       3},
-      {"route without positions for a course receiver", kCourses, false, true, 0,
-       HRESULT_FROM_WIN32(ERROR_INVALID_DATA), IDS_ERR_TX_INCOMPATIBLE, 0},
-      {"link fails on the third packet", kA301, false, false, 3, S_OK, 0, 2},
+      {"no track protocol", {"A010"}, kRoute, 0, unsupported, IDS_ERR_TRACKLOG_PROTOCOL, 0},
+      {"no point type", {"A301", "D310"}, kRoute, 0, unsupported, IDS_ERR_TRACKPOINT_PROTOCOL, 1},
+      {"no header type", {"A301", "D301"}, kRoute, 0, unsupported, IDS_ERR_TRACKHEADER_PROTOCOL, 0},
+      {"no course type", {"A1006", "A1007", "D1007"}, kRoute, 0, unsupported, IDS_ERR_COURSE_PROTOCOL, 0},
+      {"no lap type", {"A1006", "D1006", "A1007"}, kRoute, 0, unsupported, IDS_ERR_COURSELAP_PROTOCOL, 3},
+      {"course receiver, no positions", kCourses, kBare, 0, invalid, IDS_ERR_TX_INCOMPATIBLE, 0},
+      {"course point without time", kCourses, kCourseWithoutTime, 0, E_INVALIDARG, IDS_ERR_INTERNAL, 1},
+      {"link fails on the third packet", kA301, kRoute, 3, S_OK, 0, 2},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.legend);
@@ -243,19 +221,16 @@ TEST(TxTransfers, RefusalsAndFailures) {
     gps.Protocols(row.protocols);
     gps.failAt = row.failAt;
     CGpsDataSet set;
-    CGpsDataTrack* track = AddTrack(set, "T", 0, 2, false);
-    if (row.noPositions) {
-      CGpsDataSet bare;
-      CGpsDataTrack* timesOnly = bare.AddTrack("T", 0);
-      timesOnly->AddPoint(0)->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, 1714543200);
-      unsigned count = 0;
-      EXPECT_FALSE(gps.TxGpsData(&bare, count));
-      EXPECT_EQ(gps.GetErrorCode(), row.code);
-      EXPECT_EQ(gps.GetErrorText(), LoadString(row.message));
-      EXPECT_TRUE(gps.sent.empty());
-      continue;
+    if (row.data == kBare) {
+      set.AddTrack("T", 0)->AddPoint(0)->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME,
+                                                    1714543200);
+    } else if (row.data == kCourseWithoutTime) {
+      CGpsDataCourse* course = set.AddCourse();
+      course->track = AddTrack(set, "C", 0, 2, true);
+      course->AddCoursePoint()->name = "No time";
+    } else {
+      AddTrack(set, "T", 0, 2, false);
     }
-    (void)track;
     unsigned count = 0;
     EXPECT_FALSE(gps.TxGpsData(&set, count));
     EXPECT_EQ(count, 0u);
@@ -265,25 +240,14 @@ TEST(TxTransfers, RefusalsAndFailures) {
     } else {
       EXPECT_EQ(gps.GetCommsDevice()->GetLastError(), HR_TIMEOUT);
     }
-    EXPECT_EQ(gps.sent.size(), row.packetsSent);
+    if (row.data == kCourseWithoutTime) {
+      // Stopped at the course points' announcement.
+      EXPECT_EQ(gps.sent.back().id, APP_PID_RECORDS);
+    } else {
+      EXPECT_EQ(gps.sent.size(), row.packetsSent);
+    }
   }
-}
-
-TEST(TxTransfers, CoursePointWithoutTimeStopsTheTransfer) {
-  CRecordingGarmin gps;
-  gps.Protocols(kCourses);
-  CGpsDataSet set;
-  CGpsDataCourse* course = set.AddCourse();
-  course->track = AddTrack(set, "C", 0, 2, true);
-  course->AddCoursePoint()->name = "No time";
-  unsigned count = 0;
-  EXPECT_FALSE(gps.TxGpsData(&set, count));
-  EXPECT_EQ(gps.GetErrorCode(), E_INVALIDARG);
-  EXPECT_EQ(gps.GetErrorText(), LoadString(IDS_ERR_INTERNAL));
-  EXPECT_EQ(gps.Ids().back(), APP_PID_RECORDS);
-}
-
-TEST(TxTransfers, NothingToSend) {
+  // Nothing to send is no failure.
   CRecordingGarmin gps;
   gps.Protocols(kA301);
   unsigned count = 7;
@@ -292,17 +256,6 @@ TEST(TxTransfers, NothingToSend) {
   CGpsDataSet empty;
   EXPECT_TRUE(gps.TxGpsData(&empty, count));
   EXPECT_TRUE(gps.sent.empty());
-}
-
-TEST(TxDistances, MeasuredOnlyWhereNoneAreCarried) {
-  CGpsDataSet set;
-  CGpsDataTrack* carried = AddTrack(set, "D", 0, 3, true);
-  ASSERT_TRUE(AddComputedDistances(*carried));
-  size_t values = 0;
-  for (const CGpsDataTrackPoint* p : carried->GetPoints()) values += p->GetValues().GetCount();
-  EXPECT_EQ(values, 9u);
-  EXPECT_NEAR(GreatCircleMetres(0, 0, 0, 1), 111195.1, 0.1);
-  EXPECT_NEAR(GreatCircleMetres(47, 8, 47, 8), 0.0, 1e-9);
 }
 
 TEST(TxTransfers, ACourseFromATrackIsTraced) {

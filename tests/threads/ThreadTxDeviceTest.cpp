@@ -1,6 +1,6 @@
 // The transmit job end to end against simulated receivers: each way a run
-// can end and what the pages are told, a cancellation in the middle of an
-// upload, and the receiver switched off afterwards when asked.
+// can end and what the pages are told (the receiver switched off after a
+// success when asked), and a cancellation in the middle of an upload.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,6 +14,7 @@ namespace {
 
 const std::string kProduct = "Forerunner305 Software Version 3.50";
 const char kTrackLog[] = R"(["P000", "L001", "A010", "A301:D310,D304"])";
+const char kNoTrackLog[] = R"(["P000", "L001", "A010"])";
 const char kCourses[] =
     R"(["P000", "L001", "A010", "A301:D310,D304", "A1006:D1006", "A1007:D1007", "A1008:D1012"])";
 
@@ -75,93 +76,36 @@ void FillRoute(CGpsDataSet& set, int n, bool bare = false) {
 }
 
 TEST(ThreadTxDevice, EveryEndOfARun) {
+  enum Data { kRoute, kBare, kNone };  // bare: without positions
+  const CStatusList::Entry notFound{STATUS_WARNING, "No device found on %p"};
+  const CStatusList::Entry aborted{STATUS_WARNING, "User aborted attempting to connect to device on %p"};
+  const CStatusList::Entry incompatible{STATUS_UNSUPPORTED,
+                                        "The imported data is not compatible with the device: %d on %p"};
+  const CStatusList::Entry unsupported{STATUS_UNSUPPORTED, "Unsupported device: %d on %p"};
+  const CStatusList::Entry failed{STATUS_ERROR, "Error transferring data to %d on %p"};
   struct Case {
     const char* legend;
     const char* protocols;
-    int points;  // -1: no data handed over
-    bool bare;
+    Data data;
     bool silent;           // nobody answers
     int silentFromPacket;  // the receiver falls quiet in the upload
     bool abortFirst;
-    int status;
+    bool powerdown;                          // the receiver is switched off after a success
     std::vector<CStatusList::Entry> errors;  // "%p" for the port, "%d" for the product
-    std::string lastPrefix;                  // of the last status line when not in errors
   } cases[] = {
-      {"sent whole",
-       kTrackLog,
-       3,
-       false,
-       false,
-       0,
-       false,
-       THREAD_TERMINATED,
-       {},
-       "Data transfer complete for %d on %p"},
-      {"nobody answers",
-       kTrackLog,
-       3,
-       false,
-       true,
-       0,
-       false,
-       THREAD_TERMINATED,
-       {{STATUS_WARNING, "No device found on %p"}},
-       ""},
-      {"cancelled while connecting",
-       kTrackLog,
-       3,
-       false,
-       false,
-       0,
-       true,
-       THREAD_ABORTED,
-       {{STATUS_WARNING, "User aborted attempting to connect to device on %p"}},
-       ""},
-      {"data without positions for a course receiver",
-       kCourses,
-       3,
-       true,
-       false,
-       0,
-       false,
-       THREAD_TERMINATED,
-       {{STATUS_UNSUPPORTED, "The imported data is not compatible with the device: %d on %p"}},
-       ""},
-      {"no track log protocol",
-       R"(["P000", "L001", "A010"])",
-       3,
-       false,
-       false,
-       0,
-       false,
-       THREAD_TERMINATED,
-       {{STATUS_UNSUPPORTED, "Unsupported device: %d on %p"},
-        {STATUS_ERROR, "Error transferring data to %d on %p"}},
-       ""},
-      {"the receiver falls quiet",
-       kTrackLog,
-       3,
-       false,
-       false,
-       4,
-       false,
-       THREAD_TERMINATED,
-       {{STATUS_ERROR, "Error transferring data to %d on %p"}},
-       ""},
-      {"nothing handed over",
-       kTrackLog,
-       -1,
-       false,
-       false,
-       0,
-       false,
-       THREAD_TERMINATED,
-       {{STATUS_ERROR, "Error transferring data to %d on %p"}},
-       ""},
+      {"sent whole", kTrackLog, kRoute, false, 0, false, false, {}},
+      {"sent whole and switched off", kTrackLog, kRoute, false, 0, false, true, {}},
+      {"nobody answers", kTrackLog, kRoute, true, 0, false, false, {notFound}},
+      {"cancelled while connecting", kTrackLog, kRoute, false, 0, true, false, {aborted}},
+      {"course receiver, no positions", kCourses, kBare, false, 0, false, false, {incompatible}},
+      {"no track log protocol", kNoTrackLog, kRoute, false, 0, false, false, {unsupported, failed}},
+      {"the receiver falls quiet", kTrackLog, kRoute, false, 4, false, false, {failed}},
+      {"nothing handed over", kTrackLog, kNone, false, 0, false, false, {failed}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.legend);
     CTxSimRig rig;
+    CUtil::SetPowerdown(c.powerdown);
     CGarminSim* sim = rig.AddReceiver(c.protocols);
     ASSERT_NE(sim, nullptr);
     SimFaults faults;
@@ -169,8 +113,8 @@ TEST(ThreadTxDevice, EveryEndOfARun) {
     faults.silentFromHostPacket = c.silentFromPacket;
     sim->SetFaults(faults);
     CGpsDataSet data;
-    if (c.points >= 0) FillRoute(data, c.points, c.bare);
-    rig.thread.SetTxData(c.points >= 0 ? &data : nullptr);
+    if (c.data != kNone) FillRoute(data, 3, c.data == kBare);
+    rig.thread.SetTxData(c.data != kNone ? &data : nullptr);
     ASSERT_TRUE(rig.RunFirst(c.abortFirst));
 
     auto fill = [&](std::string text) {
@@ -181,7 +125,7 @@ TEST(ThreadTxDevice, EveryEndOfARun) {
       }
       return text;
     };
-    EXPECT_EQ(rig.thread.GetStatus(), c.status);
+    EXPECT_EQ(rig.thread.GetStatus(), c.abortFirst ? THREAD_ABORTED : THREAD_TERMINATED);
     const CStatusList& errors = rig.thread.GetErrorList();
     ASSERT_EQ(errors.GetCount(), c.errors.size());
     for (size_t i = 0; i < c.errors.size(); ++i) {
@@ -192,12 +136,12 @@ TEST(ThreadTxDevice, EveryEndOfARun) {
     const auto last = rig.thread.GetStatusList().GetLast();
     ASSERT_TRUE(last.has_value());
     if (c.errors.empty()) {
-      EXPECT_EQ(last->kind, STATUS_DONE);
-      EXPECT_EQ(last->text, fill(c.lastPrefix));
+      EXPECT_EQ(*last, (CStatusList::Entry{STATUS_DONE, fill("Data transfer complete for %d on %p")}));
       EXPECT_EQ(rig.thread.GetResult(), 1);
       EXPECT_EQ(rig.thread.GetSuccessCount(), 1);
       ASSERT_EQ(sim->UploadedTracks().size(), 1u);
       EXPECT_EQ(sim->UploadedTracks()[0].points.size(), 3u);
+      EXPECT_EQ(sim->IsPoweredOff(), c.powerdown);
     } else {
       EXPECT_EQ(*last, errors.GetAt(errors.GetCount() - 1));
       EXPECT_EQ(rig.thread.GetResult(), 0);
@@ -239,19 +183,6 @@ TEST(ThreadTxDevice, CancelStopsTheUploadWithinAPacket) {
   // At most the packet on its way when the cancel came.
   EXPECT_LE(sim->HostAppPackets().size(), packetsAtCancel + 1);
   EXPECT_TRUE(sim->UploadedTracks().empty());
-}
-
-TEST(ThreadTxDevice, SwitchesTheReceiverOffAfterASuccessWhenAsked) {
-  CTxSimRig rig;
-  CUtil::SetPowerdown(true);
-  CGarminSim* sim = rig.AddReceiver(kTrackLog);
-  ASSERT_NE(sim, nullptr);
-  CGpsDataSet data;
-  FillRoute(data, 3);
-  rig.thread.SetTxData(&data);
-  ASSERT_TRUE(rig.RunFirst());
-  EXPECT_EQ(rig.thread.GetResult(), 1);
-  EXPECT_TRUE(sim->IsPoweredOff());
 }
 
 }  // namespace
