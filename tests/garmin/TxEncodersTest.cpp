@@ -53,7 +53,7 @@ CGpsDataTrackPoint* FullPoint(CGpsDataTrack& track) {
   return p;
 }
 
-TEST(TxTrackPoint, EveryTypeFullAndEmpty) {
+TEST(TxTrackPoint, EveryTypeAndTheInvalidMarkers) {
   CGpsDataSet set;
   CGpsDataTrack* track = set.AddTrack("T", 0);
   const TxTrackPointFields full = CollectTrackPointFields(*FullPoint(*track));
@@ -61,30 +61,28 @@ TEST(TxTrackPoint, EveryTypeFullAndEmpty) {
   const Bytes lat = Le(static_cast<uint32_t>(static_cast<int32_t>(-47.25 * 11930465)), 4);
   const Bytes lon = Le(static_cast<uint32_t>(static_cast<int32_t>(8.5 * 11930465)), 4);
   const Bytes head = Cat({lat, lon, Le(kDevice, 4)});
-  const Bytes none = Cat({Le(0x7FFFFFFF, 4), Le(0x7FFFFFFF, 4), Le(0, 4)});
   const Bytes invalid = Le(0x69045951, 4);
   struct Row {
     uint16_t type;
-    Bytes full;   // newTrack set
-    Bytes empty;  // newTrack clear
+    bool empty;  // an empty point, newTrack clear
+    Bytes expected;
   };
   const Row rows[] = {
-      {300, Cat({head, {1}}), Cat({none, {0}})},
-      {301, Cat({head, F(408.5f), F(1.25f), {1}}), Cat({none, invalid, invalid, {0}})},
-      {302, Cat({head, F(408.5f), F(1.25f), F(19.5f), {1}}), Cat({none, invalid, invalid, invalid, {0}})},
-      {303, Cat({head, F(408.5f), {0x78}}), Cat({none, invalid, {0}})},
-      {304, Cat({head, F(408.5f), F(81.25f), {0x78, 85, 1}}), Cat({none, invalid, invalid, {0, 255, 0}})},
+      {300, false, Cat({head, {1}})},
+      {301, false, Cat({head, F(408.5f), F(1.25f), {1}})},
+      {302, false, Cat({head, F(408.5f), F(1.25f), F(19.5f), {1}})},
+      {303, false, Cat({head, F(408.5f), {0x78}})},
+      {304, false, Cat({head, F(408.5f), F(81.25f), {0x78, 85, 1}})},
+      {304, true, Cat({Le(0x7FFFFFFF, 4), Le(0x7FFFFFFF, 4), Le(0, 4), invalid, invalid, {0, 255, 0}})},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.type);
     uint8_t out[TRACK_POINT_MAX_SIZE];
-    size_t size = EncodeTrackPoint(row.type, full, true, out, sizeof out);
-    EXPECT_EQ(Bytes(out, out + size), row.full);
+    const size_t size = EncodeTrackPoint(row.type, row.empty ? empty : full, !row.empty, out, sizeof out);
+    EXPECT_EQ(Bytes(out, out + size), row.expected);
     EXPECT_EQ(size, TrackPointRecordSize(row.type));
-    size = EncodeTrackPoint(row.type, empty, false, out, sizeof out);
-    EXPECT_EQ(Bytes(out, out + size), row.empty);
     // A buffer one byte short writes nothing.
-    EXPECT_EQ(EncodeTrackPoint(row.type, full, true, out, TrackPointRecordSize(row.type) - 1), 0u);
+    EXPECT_EQ(EncodeTrackPoint(row.type, full, true, out, size - 1), 0u);
   }
   uint8_t out[TRACK_POINT_MAX_SIZE];
   EXPECT_EQ(EncodeTrackPoint(305, full, true, out, sizeof out), 0u);
@@ -101,9 +99,10 @@ TEST(TxTrackHeader, IdentsCutAtFiftyBytesAndD311Index) {
   };
   auto text = [](const std::string& s) { return Cat({Bytes(s.begin(), s.end()), {0}}); };
   const Row rows[] = {
-      {310, "RUN", 3, Cat({{1, 255}, text("RUN")})},        {312, "", 3, Bytes{1, 255, 0}},
-      {310, fifty + "yz", 3, Cat({{1, 255}, text(fifty)})}, {312, fifty, 3, Cat({{1, 255}, text(fifty)})},
+      {310, "RUN", 3, Cat({{1, 255}, text("RUN")})},
       {311, "ignored", 0x12345, Bytes{0x45, 0x23}},
+      {312, "", 3, Bytes{1, 255, 0}},
+      {312, fifty + "yz", 3, Cat({{1, 255}, text(fifty)})},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.type);
@@ -129,7 +128,7 @@ std::set<int> SentIndices(int n, int m) {
 }
 
 TEST(TxThinning, KeepsAtMostTheLimitSpreadEvenlyWithBothEnds) {
-  for (int n : {1, 499, 500, 501, 502, 750, 999, 1000, 1001, 1500, 2000, 4321, 100000}) {
+  for (int n : {1, 500, 501, 999, 1000, 1001, 4321, 100000}) {
     SCOPED_TRACE(n);
     const std::set<int> sent = SentIndices(n, 500);
     ASSERT_EQ(static_cast<int>(sent.size()), std::min(n, 500));
@@ -170,17 +169,12 @@ TEST(TxCourseRecords, CourseLapAndPointLayouts) {
   ASSERT_EQ(EncodeD1012CoursePoint(point, out, sizeof out), D1012_COURSE_POINT_SIZE);
   EXPECT_EQ(Bytes(out, out + 21), Cat({Bytes{'S', 'u', 'm', 'm', 'i', 't', ' ', 'p', 'o', 'i', 0, 0},
                                        Le(3, 2), Le(0, 2), Le(0x01020304, 4), Bytes{1}}));
-  point.name = "Dip";
-  ASSERT_EQ(EncodeD1012CoursePoint(point, out, sizeof out), D1012_COURSE_POINT_SIZE);
-  EXPECT_EQ(Bytes(out, out + 11), (Bytes{'D', 'i', 'p', 0, 0, 0, 0, 0, 0, 0, 0}));
 
   EXPECT_EQ(EncodeD1006Course(course, out, 21), 0u);
   EXPECT_EQ(EncodeD1007CourseLap(lap, out, 31), 0u);
   EXPECT_EQ(EncodeD1012CoursePoint(point, out, 20), 0u);
   // Point types are named without regard to case.
   EXPECT_EQ(CoursePointTypeCode("VALLEY"), 2);
-  EXPECT_EQ(CoursePointTypeCode("first aid"), 9);
-  EXPECT_EQ(CoursePointTypeCode("FirstAid"), 0);
 }
 
 TEST(TxCourseRecords, LapSummaryOfATrackAndALapOverridingIt) {

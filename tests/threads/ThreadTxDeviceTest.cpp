@@ -3,6 +3,7 @@
 // success when asked), and a cancellation in the middle of an upload.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -87,20 +88,19 @@ TEST(ThreadTxDevice, EveryEndOfARun) {
     const char* legend;
     const char* protocols;
     Data data;
-    bool silent;           // nobody answers
-    int silentFromPacket;  // the receiver falls quiet in the upload
+    int silentFrom;  // the receiver falls quiet at this packet of the upload; -1: nobody answers
     bool abortFirst;
     bool powerdown;                          // the receiver is switched off after a success
     std::vector<CStatusList::Entry> errors;  // "%p" for the port, "%d" for the product
   } cases[] = {
-      {"sent whole", kTrackLog, kRoute, false, 0, false, false, {}},
-      {"sent whole and switched off", kTrackLog, kRoute, false, 0, false, true, {}},
-      {"nobody answers", kTrackLog, kRoute, true, 0, false, false, {notFound}},
-      {"cancelled while connecting", kTrackLog, kRoute, false, 0, true, false, {aborted}},
-      {"course receiver, no positions", kCourses, kBare, false, 0, false, false, {incompatible}},
-      {"no track log protocol", kNoTrackLog, kRoute, false, 0, false, false, {unsupported, failed}},
-      {"the receiver falls quiet", kTrackLog, kRoute, false, 4, false, false, {failed}},
-      {"nothing handed over", kTrackLog, kNone, false, 0, false, false, {failed}},
+      {"sent whole", kTrackLog, kRoute, 0, false, false, {}},
+      {"sent whole and switched off", kTrackLog, kRoute, 0, false, true, {}},
+      {"nobody answers", kTrackLog, kRoute, -1, false, false, {notFound}},
+      {"cancelled while connecting", kTrackLog, kRoute, 0, true, false, {aborted}},
+      {"course receiver, no positions", kCourses, kBare, 0, false, false, {incompatible}},
+      {"no track log protocol", kNoTrackLog, kRoute, 0, false, false, {unsupported, failed}},
+      {"the receiver falls quiet", kTrackLog, kRoute, 4, false, false, {failed}},
+      {"nothing handed over", kTrackLog, kNone, 0, false, false, {failed}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.legend);
@@ -109,8 +109,8 @@ TEST(ThreadTxDevice, EveryEndOfARun) {
     CGarminSim* sim = rig.AddReceiver(c.protocols);
     ASSERT_NE(sim, nullptr);
     SimFaults faults;
-    faults.silent = c.silent;
-    faults.silentFromHostPacket = c.silentFromPacket;
+    faults.silent = c.silentFrom < 0;
+    faults.silentFromHostPacket = std::max(c.silentFrom, 0);
     sim->SetFaults(faults);
     CGpsDataSet data;
     if (c.data != kNone) FillRoute(data, 3, c.data == kBare);
@@ -118,12 +118,8 @@ TEST(ThreadTxDevice, EveryEndOfARun) {
     ASSERT_TRUE(rig.RunFirst(c.abortFirst));
 
     auto fill = [&](std::string text) {
-      for (auto [key, value] :
-           {std::pair<std::string, std::string>{"%p", sim->SlavePath()}, {"%d", kProduct}}) {
-        const size_t at = text.find(key);
-        if (at != std::string::npos) text.replace(at, 2, value);
-      }
-      return text;
+      if (const size_t at = text.find("%d"); at != std::string::npos) text.replace(at, 2, kProduct);
+      return text.replace(text.find("%p"), 2, sim->SlavePath());
     };
     EXPECT_EQ(rig.thread.GetStatus(), c.abortFirst ? THREAD_ABORTED : THREAD_TERMINATED);
     const CStatusList& errors = rig.thread.GetErrorList();
