@@ -130,24 +130,23 @@ const ReaderCase kCases[] = {
          "<trkseg>" +
          std::string(kPoint) + "</trkseg></trk>\n<trk><trkseg>" + kPoint + "</trkseg></trk>\n"),
      "Imported 01#1{8.25,47.5,e=400.5,t=1146477600 8.5,47.6,e=-12.5|1,2}Imported 02#2{1,2}"},
-    {"every time form gives the same instant; fractions and zoneless times read too", "a.gpx",
+    {"every time form gives the same instant; a date without a time is error 3606 with its line", "a.gpx",
      Gpx("<trk><trkseg>\n<trkpt lat=\"2\" lon=\"1\"><time>2006-05-01T12:00:00+02:00</time></trkpt>\n"
          "<trkpt lat=\"2\" lon=\"1\"><time>2006-05-01T10:00:00.7Z</time></trkpt>\n"
          "<trkpt lat=\"2\" lon=\"1\"><time>2006-05-01T11:30:00.524+01:30</time></trkpt>\n"
          "<trkpt lat=\"2\" lon=\"1\"><time>2006-05-01T10:00:00</time></trkpt>\n"
-         "<trkpt lat=\"2\" lon=\"1\"><time>2006-04-30T23:30:00-10:30</time></trkpt>\n</trkseg></trk>\n"),
-     "Imported 01#1{1,2,t=1146477600 1,2,t=1146477600 1,2,t=1146477600 1,2,t=1146477600 1,2,t=1146477600}"},
-    {"a date without a time is error 3606 with its line", "a.gpx",
-     Gpx("<trk><trkseg>\n<trkpt lat=\"2\" lon=\"1\">\n<time>2006-05-01</time></trkpt>\n</trkseg></trk>\n"),
-     "Imported 01#1{1,2}", IDS_IMP_GPX_BAD_TIME, 5},
-    {"an elevation of 1e30 is error 3605; parsing goes on", "a.gpx",
-     Gpx("<trk><trkseg>\n<trkpt lat=\"2\" lon=\"1\"><ele>1e30</ele></trkpt>\n"
+         "<trkpt lat=\"2\" lon=\"1\"><time>2006-04-30T23:30:00-10:30</time></trkpt>\n"
+         "<trkpt lat=\"2\" lon=\"1\">\n<time>2006-05-01</time></trkpt>\n</trkseg></trk>\n"),
+     "Imported 01#1{1,2,t=1146477600 1,2,t=1146477600 1,2,t=1146477600 1,2,t=1146477600 1,2,t=1146477600 "
+     "1,2}",
+     IDS_IMP_GPX_BAD_TIME, 10},
+    {"an elevation of 1e30 is error 3605 and parsing goes on; an unreadable latitude skips the point and "
+     "its children silently",
+     "a.gpx",
+     Gpx("<trk><trkseg>\n<trkpt lat=\"abc\" lon=\"1\"><ele>1e30</ele></trkpt>\n"
+         "<trkpt lat=\"2\" lon=\"1\"><ele>1e30</ele></trkpt>\n"
          "<trkpt lat=\"3\" lon=\"1\"><ele>x</ele></trkpt>\n</trkseg></trk>\n"),
-     "Imported 01#1{1,2 1,3}", IDS_IMP_GPX_BAD_ELEVATION, 4},
-    {"an unreadable latitude skips the point silently; its children are ignored", "a.gpx",
-     Gpx("<trk><trkseg>\n<trkpt lat=\"abc\" lon=\"1\"><ele>1e30</ele></trkpt>\n" + std::string(kPoint) +
-         "</trkseg></trk>\n"),
-     "Imported 01#1{1,2}"},
+     "Imported 01#1{1,2 1,3}", IDS_IMP_GPX_BAD_ELEVATION, 5},
     {"a track point directly in the track is error 3604 and adds nothing", "a.gpx",
      Gpx("<trk>\n<trkpt lat=\"2\" lon=\"1\"/>\n</trk>\n"), "Imported 01#1{}", IDS_IMP_GPX_TAG_TRKPT, 4},
     {"heart rate and cadence of the track-point extension, whatever the prefix", "a.gpx",
