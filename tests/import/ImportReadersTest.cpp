@@ -232,18 +232,15 @@ const ReaderCase kCases[] = {
          "<Cadence>80</Cadence><TriggerMethod>Manual</TriggerMethod><Track>\n"
          "<Trackpoint><Time>2019-05-04T08:01:48Z</Time><Position><LatitudeDegrees>47.123456</LatitudeDegrees>"
          "<LongitudeDegrees>8.654321</LongitudeDegrees></Position><AltitudeMeters>400</AltitudeMeters>"
-         "<DistanceMeters>0</DistanceMeters><HeartRateBpm><Value>128</Value></HeartRateBpm><Cadence>79</"
-         "Cadence>"
-         "<SensorState>Present</SensorState><Extensions><TPX><Speed>3</Speed></TPX></Extensions></"
-         "Trackpoint>\n"
+         "<DistanceMeters>0</DistanceMeters><HeartRateBpm><Value>128</Value></HeartRateBpm>"
+         "<Cadence>79</Cadence><SensorState>Present</SensorState>"
+         "<Extensions><TPX><Speed>3</Speed></TPX></Extensions></Trackpoint>\n"
          "<Trackpoint><Time>2019-05-04T08:01:50Z</Time><Position><LatitudeDegrees>47.2</LatitudeDegrees>"
          "<LongitudeDegrees>8.7</LongitudeDegrees></Position></Trackpoint></Track></Lap>\n"
-         "<Lap "
-         "StartTime=\"2019-05-04T08:01:50Z\"><TotalTimeSeconds>2</"
-         "TotalTimeSeconds><Track><Trackpoint><Time>2019-05-04T08:01:52Z</Time>"
-         "<Position><LatitudeDegrees>47.3</LatitudeDegrees><LongitudeDegrees>8.8</LongitudeDegrees></"
-         "Position>"
-         "</Trackpoint></Track></Lap>\n<Creator><Name>x</Name></Creator></Activity></Activities>\n"),
+         "<Lap StartTime=\"2019-05-04T08:01:50Z\"><TotalTimeSeconds>2</TotalTimeSeconds><Track>"
+         "<Trackpoint><Time>2019-05-04T08:01:52Z</Time><Position><LatitudeDegrees>47.3</LatitudeDegrees>"
+         "<LongitudeDegrees>8.8</LongitudeDegrees></Position></Trackpoint></Track></Lap>\n"
+         "<Creator><Name>x</Name></Creator></Activity></Activities>\n"),
      "00 Bike#0{8.65432,47.1235,e=400,t=1556956908,hr=128,cad=79,d=0 8.7,47.2,t=1556956910|8.8,47.3,"
      "t=1556956912} run(0,0-1,1,0,0) lap(-0-1..-0-2) lap(-0-2..-0-3)"},
     {"a second-generation multisport session maps as the first generation's", "a.tcx",
