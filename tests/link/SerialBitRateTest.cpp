@@ -20,92 +20,67 @@ using linktest::PeerFrame;
 using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-enum class EMode { Accept, Offer38400, Refuse, Ignore, AcceptThenSilent, Offer76800 };
-
 Bytes U32(uint32_t v) {
   return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
           static_cast<uint8_t>(v >> 24)};
 }
 
+constexpr uint32_t kIgnores = 0;
+constexpr uint32_t kOwnClock115200 = 115084;  // the receiver's clock's 115200
+
+// Offers `offer` for any rate asked but 9600 (kIgnores: only acknowledges the
+// request).
+// A silent one goes deaf after switching and, as the host's pings never reach
+// it, falls back to 9600 by itself.
 class CScriptedReceiver {
 public:
-  explicit CScriptedReceiver(EMode mode) : m_mode(mode) {}
+  CScriptedReceiver(uint32_t offer, bool silent) : m_offer(offer), m_silent(silent) {}
 
   Bytes Answer(const PeerFrame& frame, unsigned hostRate) {
     std::lock_guard lock(m_mutex);
-    if (m_rate != 9600 && m_deafUntil != Clock::time_point{} && Clock::now() >= m_deafUntil) {
-      _Switch(9600);  // the pings never came: back to 9600 by itself
+    if (m_deafUntil != Clock::time_point{} && Clock::now() >= m_deafUntil) {
       m_deafUntil = {};
+      m_changes.push_back(9600);
     }
-    if (hostRate != m_rate || m_deafUntil != Clock::time_point{}) return {};  // noise to it
-    switch (frame.id) {
-      case 6:
-        if (!frame.data.empty() && frame.data[0] == 49 && m_offered != 0) {
-          if (m_offered != m_rate && m_mode == EMode::AcceptThenSilent)
-            m_deafUntil = Clock::now() + std::chrono::seconds(2);
-          if (m_offered != m_rate) _Switch(m_offered);
-          m_offered = 0;
-        }
-        return {};
-      case 48:
-        return _AnswerRequest(frame);
-      case 10:
-        // A receiver that keeps refusing the track log lets a transfer fail.
-        return frame.data == Bytes{6, 0} ? NakFrame(10) : AckFrame(10);
-      default:
-        return AckFrame(frame.id);
+    if (hostRate != _Rate() || m_deafUntil != Clock::time_point{}) return {};  // noise to it
+    if (frame.id == 6) {
+      if (!frame.data.empty() && frame.data[0] == 49 && m_offered != 0 && m_offered != _Rate()) {
+        m_changes.push_back(m_offered);
+        if (m_silent) m_deafUntil = Clock::now() + std::chrono::seconds(2);
+      }
+      m_offered = 0;
+      return {};
     }
+    if (frame.id == 48 && m_offer != kIgnores) {
+      const uint32_t offer = frame.data == U32(9600) ? 9600 : m_offer;
+      m_offered = offer == kOwnClock115200 ? 115200 : offer;
+      Bytes reply = AckFrame(48);
+      const Bytes accept = Frame(49, U32(offer));
+      reply.insert(reply.end(), accept.begin(), accept.end());
+      return reply;
+    }
+    // A receiver that keeps refusing the track log lets a transfer fail.
+    return frame.id == 10 && frame.data == Bytes{6, 0} ? NakFrame(10) : AckFrame(frame.id);
   }
 
-  unsigned Rate() {
-    std::lock_guard lock(m_mutex);
-    return m_rate;
-  }
   std::vector<unsigned> Changes() {
     std::lock_guard lock(m_mutex);
     return m_changes;
   }
 
 private:
-  Bytes _AnswerRequest(const PeerFrame& frame) {
-    const uint32_t asked = frame.data[0] | frame.data[1] << 8 | frame.data[2] << 16 | frame.data[3] << 24;
-    uint32_t offer = asked == 9600 ? 9600 : 115084;  // its clock's 115200
-    switch (m_mode) {
-      case EMode::Ignore:
-        return AckFrame(48);
-      case EMode::Offer38400:
-        offer = asked == 9600 ? 9600 : 38361;
-        break;
-      case EMode::Refuse:
-        offer = 9600;
-        break;
-      case EMode::Offer76800:
-        offer = 76800;
-        break;
-      default:
-        break;
-    }
-    m_offered = offer == 115084 ? 115200 : offer == 38361 ? 38400 : offer;
-    Bytes reply = AckFrame(48);
-    const Bytes accept = Frame(49, U32(offer));
-    reply.insert(reply.end(), accept.begin(), accept.end());
-    return reply;
-  }
-  void _Switch(unsigned rate) {
-    m_rate = rate;
-    m_changes.push_back(rate);
-  }
+  unsigned _Rate() const { return m_changes.empty() ? 9600 : m_changes.back(); }
 
-  const EMode m_mode;
+  const uint32_t m_offer;
+  const bool m_silent;
   std::mutex m_mutex;
-  unsigned m_rate = 9600;
   unsigned m_offered = 0;
   Clock::time_point m_deafUntil{};
-  std::vector<unsigned> m_changes;
+  std::vector<unsigned> m_changes;  // its line speeds in order
 };
 
 struct CRig {
-  explicit CRig(EMode mode) : receiver(mode) {
+  CRig(uint32_t offer, bool silent) : receiver(offer, silent) {
     peer.Respond([this](const PeerFrame& f, size_t) { return receiver.Answer(f, peer.HostBitRate()); });
     gps.SetDevicePath(peer.SlavePath());
     gps.SetTimeout(200);
@@ -122,77 +97,65 @@ struct CRig {
 
 struct NegotiationCase {
   const char* legend;
-  EMode mode;
+  uint32_t offer;
+  bool silent;
+  uint8_t command;  // sent after the negotiation; 6: the receiver refuses it
   unsigned linkRate;
-  std::vector<unsigned> receiverChanges;
-  // Host frames up to the command after the negotiation; empty: not checked.
-  std::vector<uint8_t> hostIds;
+  HRESULT error;                          // kept through the close
+  std::vector<unsigned> receiverChanges;  // ends at 9600 whenever it switched
+  std::vector<unsigned> asked;            // the rates the host asked for, switch-back included
+  std::vector<uint8_t> hostIds;           // every host frame to the close; empty: not checked
 };
 
+// Only a switched link is switched back on close, with the same exchange at
+// 9600, also after a failed transfer, whose outcome it keeps.
 TEST(SerialBitRate, NegotiatesOrStaysAt9600AndLeavesTheReceiverAt9600) {
   const NegotiationCase cases[] = {
-      {"accepted", EMode::Accept, 115200, {115200, 9600}, {28, 48, 6, 10, 10, 10}},
-      {"accepted at a lower rate", EMode::Offer38400, 38400, {38400, 9600}, {28, 48, 6, 10, 10, 10}},
-      {"refused: 9600 is all it does", EMode::Refuse, 9600, {}, {28, 48, 6, 10}},
-      {"request ignored", EMode::Ignore, 9600, {}, {28, 48, 10}},
-      {"accepted, then silent at the new rate", EMode::AcceptThenSilent, 9600, {115200, 9600}, {}},
-      {"port cannot be set to the offered rate", EMode::Offer76800, 9600, {}, {28, 48, 10}},
+      {"accepted, then a transfer fails",
+       kOwnClock115200,
+       false,
+       6,
+       115200,
+       HR_RETRY,
+       {115200, 9600},
+       {115200, 9600},
+       {28, 48, 6, 10, 10, 10, 10, 10, 10, 10, 28, 48, 6, 10, 10}},
+      {"refused: 9600 is all it does", 9600, false, 14, 9600, S_OK, {}, {115200}, {28, 48, 6, 10}},
+      {"request ignored", kIgnores, false, 14, 9600, S_OK, {}, {115200}, {28, 48, 10}},
+      {"accepted, then silent at the new rate",
+       kOwnClock115200,
+       true,
+       14,
+       9600,
+       S_OK,
+       {115200, 9600},
+       {115200},
+       {}},
+      {"port cannot be set to the offered rate", 76800, false, 14, 9600, S_OK, {}, {115200}, {28, 48, 10}},
   };
   for (const NegotiationCase& c : cases) {
     SCOPED_TRACE(c.legend);
-    CRig rig(c.mode);
+    CRig rig(c.offer, c.silent);
     ASSERT_TRUE(rig.gps.OpenCommsDevice());
     EXPECT_EQ(rig.gps.NegotiateBitRate(115200), c.linkRate);
     EXPECT_EQ(rig.gps.GetLinkBitRate(), c.linkRate);
     EXPECT_EQ(rig.peer.HostBitRate(), c.linkRate);
     // Whatever happened, nothing of it is left as an error.
     EXPECT_EQ(rig.gps.GetErrorCode(), S_OK);
-    EXPECT_EQ(rig.gps.GetLastError(), S_OK);
     // The next request goes through at the rate the link settled on.
-    EXPECT_TRUE(rig.gps.TransmitCommand(14));
+    EXPECT_EQ(rig.gps.TransmitCommand(c.command), c.error == S_OK);
+    EXPECT_TRUE(rig.gps.CloseGpsDevice());
+    EXPECT_EQ(rig.gps.GetErrorCode(), c.error);
+    EXPECT_EQ(rig.gps.GetLastError(), S_OK);
+    EXPECT_EQ(rig.receiver.Changes(), c.receiverChanges);
     if (!c.hostIds.empty()) {
       EXPECT_EQ(rig.HostIds(), c.hostIds);
     }
-    const size_t beforeClose = rig.peer.HostFrames().size();
-
-    EXPECT_TRUE(rig.gps.CloseGpsDevice());
-    EXPECT_EQ(rig.receiver.Rate(), 9600u);
-    EXPECT_EQ(rig.receiver.Changes(), c.receiverChanges);
-    const std::vector<PeerFrame> frames = rig.peer.HostFrames();
-    ASSERT_GT(frames.size(), 1u);
-    EXPECT_EQ(frames[1].data, U32(115200)) << "the rate asked for";
-    // Only a switched link is switched back, with the same exchange at 9600.
-    const std::vector<uint8_t> back =
-        c.linkRate != 9600 ? std::vector<uint8_t>{28, 48, 6, 10, 10} : std::vector<uint8_t>{};
-    const std::vector<uint8_t> ids = rig.HostIds();
-    EXPECT_EQ(std::vector<uint8_t>(ids.begin() + beforeClose, ids.end()), back);
-    if (!back.empty() && ids.size() > beforeClose + 1) {
-      EXPECT_EQ(frames[beforeClose + 1].data, U32(9600));
+    std::vector<unsigned> asked;
+    for (const PeerFrame& f : rig.peer.HostFrames()) {
+      if (f.id == 48) asked.push_back(f.data[0] | f.data[1] << 8 | f.data[2] << 16 | f.data[3] << 24);
     }
-  }
-}
-
-TEST(SerialBitRate, SwitchesBackAfterAFailureOrACancelKeepingTheirOutcome) {
-  struct Case {
-    const char* legend;
-    bool cancel;
-    HRESULT gpsError;
-  };
-  const Case cases[] = {{"transfer failed", false, HR_RETRY}, {"user cancelled", true, S_OK}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.legend);
-    CRig rig(EMode::Accept);
-    ASSERT_TRUE(rig.gps.OpenCommsDevice());
-    ASSERT_EQ(rig.gps.NegotiateBitRate(115200), 115200u);
-    if (c.cancel) rig.gps.SetTxProgressCallback([](void*, int) { return 0; }, nullptr);
-    // The receiver refuses the track log: five NAKs, or a cancel at the first.
-    EXPECT_FALSE(rig.gps.TransmitCommand(6));
-    EXPECT_EQ(rig.gps.GetErrorCode(), c.gpsError);
-    rig.gps.CloseGpsDevice();
-    EXPECT_EQ(rig.receiver.Rate(), 9600u);
-    EXPECT_EQ(rig.receiver.Changes(), (std::vector<unsigned>{115200, 9600}));
-    EXPECT_EQ(rig.gps.GetErrorCode(), c.gpsError);
-    EXPECT_EQ(rig.gps.GetLastError(), S_OK);
+    EXPECT_EQ(asked, c.asked);
   }
 }
 
