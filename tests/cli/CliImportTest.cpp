@@ -1,6 +1,7 @@
 // qvagent-cli import as a script runs it: the exchange document of a
-// second-generation training-centre activity (golden), a failure's texts and
-// exit status, and the file queued unchanged and uploaded.
+// second-generation training-centre activity (golden, and the same as the
+// receiver's own download of that activity), a failure's texts and exit
+// status, and the file queued unchanged and uploaded.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -9,6 +10,7 @@
 #include <optional>
 
 #include "service/ReferenceService.h"
+#include "sim/GarminSim.h"
 #include "support/RunProgram.h"
 #include "support/TestEnv.h"
 
@@ -21,6 +23,20 @@ fs::path Fixture(const char* name) {
   return qvtest::DataDir() / "import" / name;
 }
 
+// The events of a document (every activity with its samples and
+// segments), with the data set's prefix taken out of the ids.
+std::string Events(const std::string& document, const std::string& prefix) {
+  const size_t begin = document.find("<event>");
+  const size_t end = document.rfind("</event>");
+  if (begin == std::string::npos || end == std::string::npos) return {};
+  std::string events = document.substr(begin, end - begin);
+  if (prefix.empty()) return events;
+  for (size_t at = events.find(prefix); at != std::string::npos; at = events.find(prefix, at)) {
+    events.erase(at, prefix.size());
+  }
+  return events;
+}
+
 std::string Gunzip(const fs::path& path) {
   gzFile file = gzopen(path.c_str(), "rb");
   std::string out;
@@ -30,7 +46,7 @@ std::string Gunzip(const fs::path& path) {
   return out;
 }
 
-TEST(CliImport, SecondGenerationActivityGivesTheGoldenDocument) {
+TEST(CliImport, SecondGenerationActivityGivesTheReceiversDocument) {
   qvtest::CIsolatedHome home;
   const fs::path imported = home.Path() / "imported.qvx";
   const auto r =
@@ -41,6 +57,27 @@ TEST(CliImport, SecondGenerationActivityGivesTheGoldenDocument) {
   const fs::path golden = Fixture("activity_v2.qvx");
   if (std::getenv("QV_UPDATE_GOLDEN") != nullptr) qvtest::WriteFile(golden, document);
   EXPECT_EQ(document, qvtest::ReadFile(golden));
+
+  // The same activity downloaded from a receiver.
+  std::string error;
+  auto sim = CGarminSim::FromFile(Fixture("activity_v2.json").string(), &error);
+  ASSERT_TRUE(sim) << error;
+  const std::string socket = (home.Path() / "usb.sock").string();
+  ASSERT_TRUE(sim->StartUsb(socket));
+  const fs::path received = home.Path() / "received.qvx";
+  const auto rx =
+      RunProgram({QV_CLI_PATH, "receive", "--port", "usbsim:" + socket, "--out", received.string()});
+  ASSERT_EQ(rx.exitCode, 0) << rx.out << rx.err;
+  const std::string receivedDocument = qvtest::ReadFile(received);
+  const size_t idAt = receivedDocument.find("<gml:Definition gml:id=\"");
+  ASSERT_NE(idAt, std::string::npos);
+  const size_t idStart = idAt + std::string("<gml:Definition gml:id=\"").size();
+  const std::string prefix = receivedDocument.substr(idStart, receivedDocument.find('"', idStart) - idStart);
+  ASSERT_FALSE(prefix.empty());
+  const std::string events = Events(document, "");
+  EXPECT_NE(events.find("<gml:pos>"), std::string::npos);
+  EXPECT_NE(events.find("<activitySegment>"), std::string::npos);
+  EXPECT_EQ(events, Events(receivedDocument, prefix));
 }
 
 TEST(CliImport, FailuresPrintTheJobsTextsAndExitOne) {
