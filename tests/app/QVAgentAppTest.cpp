@@ -39,14 +39,13 @@ public:
   CHtmlView& GetView() override { return view; }
   bool Create(CMessageWindow&) override { return true; }
   void Show() override { ++shows; }
-  void Hide() override { ++hides; }
+  void Hide() override {}
   void Destroy() override { destroyed = true; }
 
   CView view{*this};
   std::atomic<CMessageWindow*> ui{nullptr};
   std::atomic<unsigned> page{0};
   std::atomic<int> shows{0};
-  std::atomic<int> hides{0};
   std::atomic<bool> destroyed{false};
 };
 
