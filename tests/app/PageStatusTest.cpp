@@ -10,32 +10,18 @@
 
 namespace {
 
+// Which rows show is the browser flows' case; an incomplete account hides a
+// queued upload too, and the address is escaped into the markup.
 TEST(PageStatusTest, TaskTableRowsFollowSettingsAndQueue) {
-  const struct {
-    const char* legend;
-    bool incomplete;
-    bool offerUpload;
-    std::vector<std::string> ids;
-  } cases[] = {
-      {"account not set: only the settings row", true, true, {"LinkPrefs2", "LinkPrefs"}},
-      {"nothing queued",
-       false,
-       false,
-       {"LinkRxDevice2", "LinkRxDevice", "LinkPrefs2", "LinkPrefs", "LinkImport2", "LinkImport"}},
-      {"queued documents: upload first",
-       false,
-       true,
-       {"LinkTxServer2", "LinkTxServer", "LinkRxDevice2", "LinkRxDevice", "LinkPrefs2", "LinkPrefs",
-        "LinkImport2", "LinkImport"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.legend);
+  for (const bool incomplete : {true, false}) {
+    SCOPED_TRACE(incomplete);
     CHtmlViewMemory view = qvtest::LoadedPage(105);
-    BuildTaskTable(view, c.incomplete, c.offerUpload, "http://example.test/a?u=x&y=\"z\"");
-    EXPECT_EQ(view.ChildIds("TaskTable"), c.ids);
+    BuildTaskTable(view, incomplete, true, "http://example.test/a?u=x&y=\"z\"");
+    EXPECT_EQ(view.Has("LinkTxServer"), !incomplete);
+    EXPECT_EQ(view.Has("LinkRxDevice"), !incomplete);
     const std::string& html = view.Find("TaskTable")->html;
     EXPECT_EQ(html.find("&y=\"z\""), std::string::npos) << "address must be escaped";
-    EXPECT_EQ(html.find("View Activities") != std::string::npos, !c.incomplete);
+    EXPECT_EQ(html.find("View Activities") != std::string::npos, !incomplete);
   }
 }
 
