@@ -70,8 +70,8 @@ TEST(QVAgentDlg, ImportToTheServiceOfAMissingFileSaysWhy) {
   EXPECT_EQ(CUtil::GetQueuedBytes(), 0u);
 }
 
-// How the program's arguments start the dialog, and what a second agent's
-// hand-over does to a hidden one.
+// How the program's arguments start the dialog (a plain start is every
+// browser flow's), and what a second agent's hand-over does to a hidden one.
 TEST(QVAgentDlg, CommandLineChoosesTheFirstPage) {
   const struct {
     const char* name;
@@ -80,7 +80,6 @@ TEST(QVAgentDlg, CommandLineChoosesTheFirstPage) {
     bool hidden;
     std::string importPath;  // empty: the start page
   } cases[] = {
-      {"plain start", false, "", false, ""},
       {"-bg with the icon", true, "-bg", true, ""},
       {"-bg without the icon is a file", false, "-bg", false, "-bg"},
       {"quoted path with a blank", false, "  \"/tmp/a b.gpx\" ", false, "/tmp/a b.gpx"},
