@@ -25,7 +25,6 @@
 #include "service/ReferenceService.h"
 #include "sim/GarminSim.h"
 #include "support/TestEnv.h"
-#include "threads/StatusList.h"
 #include "util/Util.h"
 
 namespace qvtest {
@@ -43,20 +42,19 @@ inline std::string ReceiverJson(const std::string& tracks, const std::string& se
 
 // Three activities on one day, each of `points` points a second apart.
 inline std::string ThreeTracksJson(int points = 3) {
-  std::string json = "[";
-  const char* starts[] = {"06", "12", "18"};
-  for (int i = 0; i < 3; ++i) {
-    if (i > 0) json += ",";
-    json += R"({"ident": "T)" + std::to_string(i + 1) + R"(", "points": [)";
+  std::string json;
+  for (int hour : {6, 12, 18}) {
+    json += (json.empty() ? R"([{"ident": "T)" : R"(]}, {"ident": "T)") + std::to_string(hour / 6) +
+            R"(", "points": [)";
     for (int p = 0; p < points; ++p) {
-      char time[32];
-      std::snprintf(time, sizeof time, "2024-05-01T%s:%02d:%02dZ", starts[i], p / 60, p % 60);
-      if (p > 0) json += ",";
-      json += R"({"lat": 47.37, "lon": 8.54, "time": ")" + std::string(time) + "\"}";
+      char point[96];
+      std::snprintf(point, sizeof point,
+                    R"(%s{"lat": 47.37, "lon": 8.54, "time": "2024-05-01T%02d:%02d:%02dZ"})",
+                    p > 0 ? "," : "", hour, p / 60, p % 60);
+      json += point;
     }
-    json += "]}";
   }
-  return json + "]";
+  return json + "]}]";
 }
 
 // LoadPage remembers that a load is under way; the rig completes it.
@@ -94,9 +92,6 @@ public:
     CGpsDevice::UnregisterAllDevices();
     CUtil::ResetForTests();
   }
-  CAgentBed(const CAgentBed&) = delete;
-  CAgentBed& operator=(const CAgentBed&) = delete;
-
   void SetAccount() {
     CUtil::SetAccountName("runner");
     CUtil::SetEmail("runner@example.test");
@@ -144,8 +139,6 @@ public:
       return dlg ? dlg->OnMessage(message, wParam, lParam) : 0;
     });
   }
-  ~CDlgRig() { dlg.reset(); }
-
   // Completes page loads and handles messages until `done` holds.
   bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds timeout = std::chrono::seconds(60)) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -183,8 +176,7 @@ public:
     size_t n = 0;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(CUtil::GetQueueFolder(0), ec)) {
-      const std::string name = entry.path().filename().string();
-      n += name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+      n += entry.path().filename().string().ends_with(tail);
     }
     return n;
   }

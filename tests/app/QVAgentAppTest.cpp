@@ -39,14 +39,13 @@ public:
   CHtmlView& GetView() override { return view; }
   bool Create(CMessageWindow&) override { return true; }
   void Show() override { ++shows; }
-  void Hide() override { ++hides; }
+  void Hide() override {}
   void Destroy() override { destroyed = true; }
 
   CView view{*this};
   std::atomic<CMessageWindow*> ui{nullptr};
   std::atomic<unsigned> page{0};
   std::atomic<int> shows{0};
-  std::atomic<int> hides{0};
   std::atomic<bool> destroyed{false};
 };
 
@@ -73,14 +72,6 @@ protected:
     CUtil::ResetForTests();
   }
 
-  // The first agent, running on a thread of its own until RequestExit.
-  std::future<EAppStart> StartFirst(CQVAgentApp& app, CMemoryWindow& window) {
-    auto result = std::async(std::launch::async, [&] { return app.Run({}, window); });
-    EXPECT_TRUE(WaitFor([&] { return app.GetMessageWindow() != nullptr && window.page.load() == 105u; }));
-    window.ui.store(app.GetMessageWindow());
-    return result;
-  }
-
   qvtest::CIsolatedHome m_home;
 };
 
@@ -91,7 +82,11 @@ TEST_F(CQVAgentAppTest, ASecondAgentHandsOverAndEnds) {
   CUtil::SetTaskbarIcon(true);
   CQVAgentApp first;
   CMemoryWindow firstWindow;
-  auto running = StartFirst(first, firstWindow);
+  // The first agent runs on a thread of its own until RequestExit.
+  auto running = std::async(std::launch::async, [&] { return first.Run({}, firstWindow); });
+  EXPECT_TRUE(
+      WaitFor([&] { return first.GetMessageWindow() != nullptr && firstWindow.page.load() == 105u; }));
+  firstWindow.ui.store(first.GetMessageWindow());
   EXPECT_TRUE(first.IsTrayIconShown());
   EXPECT_EQ(firstWindow.shows.load(), 1);
   CQVAgentApp quiet;

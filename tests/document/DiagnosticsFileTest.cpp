@@ -122,9 +122,8 @@ TEST_F(DiagnosticsFile, ALapEndsAfterItsStartInTheReportAndTheDocument) {
     CGpsDataSet& data = device.GetDataSet();
     data.prefix = "G1";
     CGpsDataTrack* track = data.AddTrack("ACTIVE LOG", 0);
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 2; ++i)
       track->AddPoint(0)->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_DEVICETIME, 1577923200 + 3600 * i);
-    }
     CGpsDataLap* lap = data.AddLap();
     lap->trackIndex = 0;
     lap->AddInteger(QUANTITY_TIME, MODIFIER_START, c.unit, c.start);
