@@ -1,14 +1,7 @@
 // The program qvagent itself, driven through headless Chromium: leaving it
-// while a receive runs, with and without the background setting.
-#include <fcntl.h>
+// while a receive runs, with and without the background setting, and a
+// synchronise over USB with the drivers the program registers.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <fstream>
-#include <thread>
 
 #include "app/DlgRig.h"
 #include "e2e/WebDriver.h"
@@ -16,76 +9,10 @@
 namespace {
 
 using qvtest::Browser;
+using qvtest::CChildProcess;
 using qvtest::ReceiverJson;
 using qvtest::ThreeTracksJson;
-using Json = nlohmann::json;
-using Clock = std::chrono::steady_clock;
-
-// One qvagent --no-browser, its output in a file; ended at the latest with the object.
-class CAgentProcess {
-public:
-  CAgentProcess(const std::filesystem::path& output) : m_output(output) {
-    m_pid = fork();
-    if (m_pid == 0) {
-      const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      dup2(fd, 1);
-      dup2(fd, 2);
-      execl(QV_AGENT_PATH, QV_AGENT_PATH, "--no-browser", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-  }
-  ~CAgentProcess() {
-    if (m_pid > 0 && !HasExited(std::chrono::milliseconds(0))) {
-      kill(m_pid, SIGKILL);
-      HasExited(std::chrono::seconds(10));
-    }
-  }
-  // The start page's address, the first line the agent prints.
-  std::string Address() {
-    const auto end = Clock::now() + std::chrono::seconds(30);
-    while (Clock::now() < end) {
-      std::ifstream in(m_output);
-      std::string line;
-      if (std::getline(in, line) && line.rfind("http://", 0) == 0) return line;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return {};
-  }
-  bool HasExited(std::chrono::milliseconds within) {
-    if (m_exited) return true;
-    const auto end = Clock::now() + within;
-    do {
-      int status = 0;
-      if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-        m_exited = true;
-        m_exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return true;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } while (Clock::now() < end);
-    return false;
-  }
-  int ExitCode() const { return m_exitCode; }
-
-private:
-  std::filesystem::path m_output;
-  pid_t m_pid = -1;
-  bool m_exited = false;
-  int m_exitCode = -1;
-};
-
-bool PageShows(const std::string& script, std::chrono::seconds limit = std::chrono::seconds(60)) {
-  const auto end = Clock::now() + limit;
-  while (Clock::now() < end) {
-    if (Browser().Execute(script) == Json(true)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
-}
-
-bool Shows(const std::string& id) {
-  return PageShows("return document.getElementById('" + id + "') !== null;");
-}
+using namespace std::chrono_literals;
 
 class AgentProcessTest : public ::testing::Test {
 protected:
@@ -96,14 +23,17 @@ protected:
   }
   void TearDown() override { m_bed.reset(); }
 
-  // Opens the agent's start page and starts a receive.
-  void StartReceive(CAgentProcess& agent) {
-    const std::string address = agent.Address();
-    ASSERT_FALSE(address.empty());
+  // Opens the agent's start page, the first line it prints, and starts a receive.
+  void StartReceive(CChildProcess& agent) {
+    const std::string address = agent.WaitFor(R"((http://\S+)\n)", 30s);
+    ASSERT_FALSE(address.empty()) << agent.Output();
+    // The agent prints its address before its first page is loaded; a browser
+    // that comes at once is sent to "No such page" and stays there. Coming
+    // again, as a user would, finds the start page.
     Browser().Navigate(address);
-    ASSERT_TRUE(Shows("LinkRxDevice"));
+    if (!Browser().WaitForId("LinkRxDevice", 5s)) Browser().Navigate(address);
+    ASSERT_TRUE(Browser().WaitForId("LinkRxDevice"));
     ASSERT_TRUE(Browser().Click("#LinkRxDevice"));
-    ASSERT_TRUE(Shows("Progress"));
   }
 
   std::unique_ptr<qvtest::CAgentBed> m_bed;
@@ -113,12 +43,13 @@ protected:
 // exit check's five seconds.
 TEST_F(AgentProcessTest, ExitDuringAReceiveEndsTheProgram) {
   m_bed->AddReceiver(ReceiverJson(ThreeTracksJson(400)), true);
-  CAgentProcess agent(m_bed->home() / "agent.out");
-  StartReceive(agent);
-  const auto clicked = Clock::now();
+  CChildProcess agent({QV_AGENT_PATH, "--no-browser"});
+  ASSERT_NO_FATAL_FAILURE(StartReceive(agent));
+  ASSERT_TRUE(Browser().WaitForId("Progress"));
+  const auto clicked = std::chrono::steady_clock::now();
   ASSERT_TRUE(Browser().Click("#ButtonExit"));
-  ASSERT_TRUE(agent.HasExited(std::chrono::seconds(10)));
-  EXPECT_LT(Clock::now() - clicked, std::chrono::seconds(7));
+  ASSERT_TRUE(agent.HasExited(10s));
+  EXPECT_LT(std::chrono::steady_clock::now() - clicked, 7s);
   EXPECT_EQ(agent.ExitCode(), 0);
   std::error_code ec;
   EXPECT_TRUE(std::filesystem::is_empty(CUtil::GetQueueFolder(0), ec) || ec);
@@ -129,23 +60,22 @@ TEST_F(AgentProcessTest, ExitDuringAReceiveEndsTheProgram) {
 TEST_F(AgentProcessTest, WithTheBackgroundSettingExitKeepsTheAgent) {
   CUtil::SetTaskbarIcon(true);
   m_bed->AddReceiver(ReceiverJson(ThreeTracksJson(400)), true);
-  CAgentProcess agent(m_bed->home() / "agent.out");
-  StartReceive(agent);
+  CChildProcess agent({QV_AGENT_PATH, "--no-browser"});
+  ASSERT_NO_FATAL_FAILURE(StartReceive(agent));
+  ASSERT_TRUE(Browser().WaitForId("Progress"));
   ASSERT_TRUE(Browser().Click("#ButtonExit"));
-  ASSERT_TRUE(Shows("LinkRxDevice"));
-  EXPECT_FALSE(agent.HasExited(std::chrono::seconds(1)));
+  ASSERT_TRUE(Browser().WaitForId("LinkRxDevice"));
+  EXPECT_FALSE(agent.HasExited(1s));
   ASSERT_TRUE(Browser().Click("#LinkPrefs"));
-  ASSERT_TRUE(Shows("EditUsername"));
+  ASSERT_TRUE(Browser().WaitForId("EditUsername"));
 
-  CAgentProcess second(m_bed->home() / "second.out");
-  ASSERT_TRUE(second.HasExited(std::chrono::seconds(20)));
+  CChildProcess second({QV_AGENT_PATH, "--no-browser"});
+  ASSERT_TRUE(second.HasExited(20s));
   EXPECT_EQ(second.ExitCode(), 0);
-  EXPECT_TRUE(Shows("LinkRxDevice"));
-  EXPECT_FALSE(agent.HasExited(std::chrono::milliseconds(0)));
+  EXPECT_TRUE(Browser().WaitForId("LinkRxDevice"));
+  EXPECT_FALSE(agent.HasExited(0ms));
 }
 
-// The program registers its own receiver drivers: a synchronise over USB
-// reaches the service's inbox.
 TEST_F(AgentProcessTest, SynchroniseOverUsb) {
   std::string error;
   auto usb = CGarminSim::FromJson(ReceiverJson(ThreeTracksJson()), &error);
@@ -153,16 +83,12 @@ TEST_F(AgentProcessTest, SynchroniseOverUsb) {
   const std::string socket = (m_bed->home() / "receiver.socket").string();
   ASSERT_TRUE(usb->StartUsb(socket));
   CUtil::SetDevicePorts("usbsim:" + socket);
-  CAgentProcess agent(m_bed->home() / "agent.out");
-  const std::string address = agent.Address();
-  ASSERT_FALSE(address.empty());
-  Browser().Navigate(address);
-  ASSERT_TRUE(Shows("LinkRxDevice"));
-  ASSERT_TRUE(Browser().Click("#LinkRxDevice"));
-  ASSERT_TRUE(Shows("LinkViewInbox"));
+  CChildProcess agent({QV_AGENT_PATH, "--no-browser"});
+  ASSERT_NO_FATAL_FAILURE(StartReceive(agent));
+  ASSERT_TRUE(Browser().WaitForId("LinkViewInbox"));
   EXPECT_EQ(m_bed->service.Uploads().size(), 1u);
   ASSERT_TRUE(Browser().Click("#ButtonExit"));
-  EXPECT_TRUE(agent.HasExited(std::chrono::seconds(10)));
+  EXPECT_TRUE(agent.HasExited(10s));
 }
 
 }  // namespace

@@ -5,15 +5,12 @@
 #include <httplib.h>
 
 #include "app/ChoiceTables.h"
-#include "app/PageResources.h"
 #include "app/PageStatus.h"
 #include "data/GpsDataSet.h"
 #include "data/GpsDataTrack.h"
 #include "data/GpsDataTrackPoint.h"
 #include "data/GpsUnits.h"
 #include "e2e/WebDriver.h"
-#include "platform/BrowserHost.h"
-#include "platform/MessageWindow.h"
 #include "threads/MsgFeed.h"
 #include "threads/StatusList.h"
 
@@ -22,32 +19,20 @@ namespace {
 using qvtest::Browser;
 using Json = nlohmann::json;
 
-class BrowserHostTest : public ::testing::Test {
+class BrowserHostTest : public qvtest::CHostedPagesTest {
 protected:
   void SetUp() override {
-    if (!Browser().IsReady()) GTEST_SKIP() << Browser().GetError();
+    CHostedPagesTest::SetUp();
+    if (IsSkipped()) return;
     m_host.SetEvents({[this](const std::string& url) { m_loads.push_back(url); },
                       [this](const std::string& id) {
                         m_clicks.push_back(id);
                         if (m_onClick) m_onClick(id);
                       },
-                      [this](const std::string& keys) { m_keys.push_back(keys); }, [this] { ++m_closed; }});
+                      [](const std::string&) {}, [this] { ++m_closed; }});
     ASSERT_TRUE(m_host.Start());
   }
 
-  // Handles the host's events on this thread until `done` or the time is up.
-  bool PumpUntil(const std::function<bool()>& done,
-                 std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      m_window.PumpOne(std::chrono::milliseconds(20));
-    }
-    return true;
-  }
-  bool PageShows(const std::string& script) {
-    return PumpUntil([&] { return Browser().Execute(script) == Json(true); });
-  }
   // Loads a page as the dialog does and waits until the browser reports it loaded.
   void Show(unsigned page) {
     const size_t before = m_loads.size();
@@ -55,23 +40,15 @@ protected:
     if (m_loads.empty()) Browser().Navigate(m_host.GetStartUrl());
     ASSERT_TRUE(PumpUntil([&] { return m_loads.size() > before; })) << "page " << page << " did not load";
   }
-  std::string Text(const std::string& id) {
-    return Browser()
-        .Execute("const e = document.getElementById(arguments[0]); return e ? e.innerHTML : null;", {id})
-        .dump();
-  }
 
-  CMessageWindow m_window;
-  CBrowserHost m_host{PageResources(),
-                      [this](std::function<void()> task) { m_window.PostTask(std::move(task)); }};
   std::vector<std::string> m_loads;
   std::vector<std::string> m_clicks;
-  std::vector<std::string> m_keys;
   std::function<void(const std::string&)> m_onClick;
   int m_closed = 0;
 };
 
-TEST_F(BrowserHostTest, ElementOperationsClicksSnapshotsAndReload) {
+TEST_F(BrowserHostTest, ElementOperationsClicksSnapshotsReloadAndClose) {
+  m_host.SetCloseGrace(std::chrono::milliseconds(400));
   Show(106);
   EXPECT_NE(m_loads.back().find("/page/106"), std::string::npos);
   m_host.SetValue("EditUsername", "runner");
@@ -101,19 +78,17 @@ TEST_F(BrowserHostTest, ElementOperationsClicksSnapshotsAndReload) {
   EXPECT_TRUE(powerInHandler);
   EXPECT_FALSE(Browser().Click("#NoSuchElement"));
 
-  // Keys with Ctrl held reach the agent.
-  Browser().PressChord({"\uE009", "\uE008", "d"});
-  ASSERT_TRUE(PumpUntil([&] { return !m_keys.empty(); }));
-  EXPECT_EQ(m_keys.front(), "Ctrl+Shift+D");
-
-  // A reload shows the same state and is not a new page for the dialog.
+  // A reload shows the same state, is not a new page for the dialog and,
+  // within the grace, does not close it.
   const size_t loads = m_loads.size();
   Browser().Refresh();
   ASSERT_TRUE(
       PageShows("return document.getElementById('Version').textContent === '2.3.0.0' && "
                 "document.getElementById('RadioSendEdit').checked;"));
-  m_window.PumpPending();
+  PumpUntil([] { return false; }, std::chrono::milliseconds(600));
   EXPECT_EQ(m_loads.size(), loads);
+  EXPECT_EQ(m_closed, 0);
+  EXPECT_EQ(m_host.GetOpenPageCount(), 1);
 
   // Image links of the start page are clicks by id; resource addresses are served.
   Show(105);
@@ -127,6 +102,9 @@ TEST_F(BrowserHostTest, ElementOperationsClicksSnapshotsAndReload) {
   EXPECT_EQ(m_clicks.front(), "LinkRxDevice2");
   EXPECT_TRUE(Browser().Execute("return getComputedStyle(document.body).display === 'flex';") == Json(true))
       << "the style sheet applies";
+  // Closing the last page closes the dialog after the grace.
+  Browser().Navigate("about:blank");
+  ASSERT_TRUE(PumpUntil([&] { return m_closed == 1; }));
 }
 
 TEST_F(BrowserHostTest, ManyOperationsArriveInOrder) {
@@ -216,39 +194,30 @@ TEST_F(BrowserHostTest, OnlyTheOwnPagesGetIn) {
   const std::string cookie = setCookie.substr(0, setCookie.find(';'));
   const std::string event = R"({"type":"click","id":"ButtonExit","g":"0"})";
 
+  const std::string evil = "evil.test:" + std::to_string(m_host.GetPort());
   const struct {
     const char* legend;
-    const char* method;
-    const char* path;
-    httplib::Headers headers;
+    const char* path;  // the event address is posted to
+    std::string host, cookie, origin;
     int status;
   } cases[] = {
-      {"no cookie", "GET", "/page/105", {{"Host", host}}, 403},
-      {"wrong token", "GET", "/start?token=00000000000000000000000000000000", {{"Host", host}}, 403},
-      {"cookie", "GET", "/page/105", {{"Host", host}, {"Cookie", cookie}}, 200},
-      {"rebound name",
-       "GET",
-       "/page/105",
-       {{"Host", "evil.test:" + std::to_string(m_host.GetPort())}, {"Cookie", cookie}},
-       421},
-      {"foreign origin",
-       "POST",
-       "/event",
-       {{"Host", host}, {"Cookie", cookie}, {"Origin", "http://evil.test"}},
-       403},
-      {"no origin", "POST", "/event", {{"Host", host}, {"Cookie", cookie}}, 403},
-      {"own origin",
-       "POST",
-       "/event",
-       {{"Host", host}, {"Cookie", cookie}, {"Origin", "http://" + host}},
-       200},
-      {"no file chooser open", "GET", "/files?path=/", {{"Host", host}, {"Cookie", cookie}}, 403},
+      {"no cookie", "/page/105", host, "", "", 403},
+      {"wrong token", "/start?token=00000000000000000000000000000000", host, "", "", 403},
+      {"cookie", "/page/105", host, cookie, "", 200},
+      {"rebound name", "/page/105", evil, cookie, "", 421},
+      {"foreign origin", "/event", host, cookie, "http://evil.test", 403},
+      {"no origin", "/event", host, cookie, "", 403},
+      {"own origin", "/event", host, cookie, "http://" + host, 200},
+      {"no file chooser open", "/files?path=/", host, cookie, "", 403},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.legend);
-    const auto reply = std::string(c.method) == "GET"
-                           ? client.Get(c.path, c.headers)
-                           : client.Post(c.path, c.headers, event, "application/json");
+    httplib::Headers headers{{"Host", c.host}};
+    if (!c.cookie.empty()) headers.emplace("Cookie", c.cookie);
+    if (!c.origin.empty()) headers.emplace("Origin", c.origin);
+    const auto reply = std::string(c.path) == "/event"
+                           ? client.Post(c.path, headers, event, "application/json")
+                           : client.Get(c.path, headers);
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->status, c.status);
     EXPECT_NE(reply->get_header_value("Content-Security-Policy").find("script-src 'self'"),
@@ -257,7 +226,7 @@ TEST_F(BrowserHostTest, OnlyTheOwnPagesGetIn) {
   }
 }
 
-TEST_F(BrowserHostTest, HostileTextNeverRuns) {
+TEST_F(BrowserHostTest, HostileTextNeverRunsAndRoutesFollowTheFocus) {
   Show(105);
   CMsgFeed feed;
   ASSERT_TRUE(feed.ParseText(
@@ -269,27 +238,11 @@ TEST_F(BrowserHostTest, HostileTextNeverRuns) {
   EXPECT_EQ(Browser().Execute("return document.querySelectorAll('#MsgSection a, #MsgSection img').length;"),
             Json(0));
 
+  // A hostile track name stays text; the route of the focused row is shown.
   Show(193);
   CGpsDataSet set;
-  CGpsDataTrack* track = set.AddTrack("\"><img src=x onerror=\"window.pwned=4\">", -1);
-  track->AddPoint(0)->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, 1116689431);
-  BuildTrackTable(m_host, set);
-  ASSERT_TRUE(
-      PageShows("const t = document.getElementById('text1');"
-                "return t !== null && t.value.startsWith('\"><img');"));
-  EXPECT_EQ(Browser().Execute("return document.querySelectorAll('#TrackTable img').length;"), Json(0));
-  // Even script that slipped into markup would not run: the policy forbids it.
-  m_host.SetInnerHtml("RoutePreview", "<img src=x onerror=\"window.pwned=5\">");
-  ASSERT_TRUE(PageShows("return document.querySelector('#RoutePreview img') !== null;"));
-  m_window.PumpPending();
-  EXPECT_EQ(Browser().Execute("return window.pwned === undefined;"), Json(true));
-}
-
-TEST_F(BrowserHostTest, RouteOfTheFocusedRowIsShown) {
-  Show(110);
-  CGpsDataSet set;
   for (int t = 0; t < 2; ++t) {
-    CGpsDataTrack* track = set.AddTrack("t", -1);
+    CGpsDataTrack* track = set.AddTrack(t == 0 ? "\"><img src=x onerror=\"window.pwned=4\">" : "t", -1);
     for (int i = 0; i < 50; ++i) {
       CGpsDataTrackPoint* point = track->AddPoint(0);
       point->AddInteger(QUANTITY_TIME, MODIFIER_INSTANT, UNIT_UNIXTIME, 1116689431 + t * 86400 + i);
@@ -297,30 +250,25 @@ TEST_F(BrowserHostTest, RouteOfTheFocusedRowIsShown) {
                         100000000 + i * i * 100);
     }
   }
-  BuildActivityTable(m_host, set);
+  BuildTrackTable(m_host, set);
+  ASSERT_TRUE(
+      PageShows("const t = document.getElementById('text1');"
+                "return t !== null && t.value.startsWith('\"><img');"));
+  EXPECT_EQ(Browser().Execute("return document.querySelectorAll('#TrackTable img').length;"), Json(0));
   const std::string visible =
       "return [...document.querySelectorAll('#RoutePreview svg')].filter(s => "
-      "s.getBoundingClientRect().width > 0)"
-      ".map(s => s.id).join();";
+      "s.getBoundingClientRect().width > 0).map(s => s.id).join();";
   ASSERT_TRUE(PageShows("return document.querySelectorAll('#RoutePreview svg').length === 2;"));
   EXPECT_EQ(Browser().Execute(visible), Json(""));
   ASSERT_TRUE(Browser().Click("#check2"));
   EXPECT_EQ(Browser().Execute(visible), Json("route-check2"));
   ASSERT_TRUE(Browser().Click("#check1"));
   EXPECT_EQ(Browser().Execute(visible), Json("route-check1"));
-}
-
-TEST_F(BrowserHostTest, ClosingTheLastPageClosesAfterTheGrace) {
-  m_host.SetCloseGrace(std::chrono::milliseconds(400));
-  Show(105);
-  ASSERT_TRUE(PumpUntil([&] { return m_host.GetOpenPageCount() == 1; }));
-  // A reload is within the grace: nothing closes.
-  Browser().Refresh();
-  ASSERT_TRUE(PumpUntil([&] { return m_host.GetOpenPageCount() == 1; }));
-  PumpUntil([] { return false; }, std::chrono::milliseconds(600));
-  EXPECT_EQ(m_closed, 0);
-  Browser().Navigate("about:blank");
-  ASSERT_TRUE(PumpUntil([&] { return m_closed == 1; }));
+  // Even script that slipped into markup would not run: the policy forbids it.
+  m_host.SetInnerHtml("RoutePreview", "<img src=x onerror=\"window.pwned=5\">");
+  ASSERT_TRUE(PageShows("return document.querySelector('#RoutePreview img') !== null;"));
+  m_window.PumpPending();
+  EXPECT_EQ(Browser().Execute("return window.pwned === undefined;"), Json(true));
 }
 
 }  // namespace
