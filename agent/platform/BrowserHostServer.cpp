@@ -19,6 +19,7 @@ constexpr const char* kCookieName = "qv_session";
 // A comment line on an idle event stream, so that a page that went away
 // without a word is noticed.
 constexpr std::chrono::seconds kKeepAlive{25};
+constexpr std::chrono::seconds kFirstPageWait{10};
 
 std::string Dump(const Json& json) {
   return json.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -174,7 +175,15 @@ bool CBrowserHost::Impl::StartServer() {
       }
       res.set_header("Set-Cookie",
                      std::string(kCookieName) + "=" + cookie + "; Path=/; HttpOnly; SameSite=Strict");
-      std::lock_guard lock(mutex);
+      // The address is handed out as soon as the server listens, which may
+      // be before the agent has loaded its first page: wait for it rather
+      // than send the browser to a page that does not exist.
+      std::unique_lock lock(mutex);
+      changed.wait_for(lock, kFirstPageWait, [this] { return page != 0; });
+      if (page == 0) {
+        Refuse(res, 503, "The agent is starting; reload this page");
+        return httplib::Server::HandlerResponse::Handled;
+      }
       res.set_redirect(PageUrl(), 303);
       return httplib::Server::HandlerResponse::Handled;
     }
